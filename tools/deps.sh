@@ -1,0 +1,33 @@
+# Installs the Debian packages the build, the tests and the viewer need, when any is missing.
+# Sourced by run.sh and test.sh.
+LUMIVANE_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev libjpeg62-turbo-dev fonts-liberation
+  libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
+  xvfb xdotool x11-utils imagemagick python3 python3-xlib python3-pil
+)
+
+lumivane_install_deps() {
+  local missing=()
+  local pkg
+  for pkg in "${LUMIVANE_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "Need root or sudo to install: ${missing[*]}" >&2; return 1; }
+    sudo="sudo"
+  fi
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q >/dev/null || return 1
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" || return 1
+}
+
+# Configures and builds one build tree: lumivane_build DIR [cmake options...]
+lumivane_build() {
+  local dir=$1
+  shift
+  cmake -S "$LUMIVANE_SOURCE" -B "$dir" -G Ninja "$@" >/dev/null || return 1
+  cmake --build "$dir" -j"$(nproc)" || return 1
+}
