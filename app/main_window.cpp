@@ -1,0 +1,503 @@
+#include "app/main_window.h"
+
+#include <array>
+
+#include "app/help_window.h"
+#include "app/settings_file.h"
+#include "browse/file_list_box.h"
+#include "framework/application.h"
+#include "framework/dialogs.h"
+#include "framework/exception.h"
+#include "framework/panel.h"
+#include "framework/screen.h"
+#include "framework/splitter.h"
+#include "framework/status_bar.h"
+#include "framework/sys_utils.h"
+#include "framework/timer.h"
+#include "picture/image.h"
+#include "picture/picture.h"
+#include "platform/file_handle.h"
+
+namespace lumivane {
+
+// "Picture viewer for the keyboard: step, zoom, slide show, rename, copy, move, sort."
+const char* const TForm1::StoredTitleText =
+    "Rkevwtg\"xkgygt\"hqt\"vjg\"mg{dqctf<\"uvgr.\"|qqo.\"unkfg\"ujqy.\"tgpcog.\"eqr{.\"oqxg.\"uqtv0";
+// "Press F1 for the keys."
+const char* const TForm1::StoredStatusText = "Rtguu\"H3\"hqt\"vjg\"mg{u0";
+
+std::string UnshiftText(const std::string& stored) {
+  std::string plain;
+  plain.reserve(stored.size());
+  for (char c : stored) plain += static_cast<char>(static_cast<uint8_t>(c) - 2);
+  return plain;
+}
+
+namespace {
+constexpr const char* kViewerMask = "*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico";
+
+// Integer halving truncated toward zero, as every layout rule of the window uses.
+int Half(int value) { return value / 2; }
+
+// The byte size of a file as a signed 32-bit number; 0 when it cannot be opened or measured.
+int32_t FileSize32(const std::string& path) {
+  const int handle = FileOpen(path, 0);
+  if (handle < 0) return 0;
+  const int64_t end = FileSeek(handle, 0, 2);
+  FileClose(handle);
+  return end < 0 ? 0 : static_cast<int32_t>(static_cast<uint32_t>(end));
+}
+}  // namespace
+
+TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), SettingsPath(SettingsFilePath()) {
+  SetName("Form1");
+  SetCaption("Lumivane");
+  SetBounds(192, 107, 544, 400);
+  SetColor(clBtnFace);
+  KeyPreview = true;
+  CreateComponents();
+  OnCreate = [this](TObject* s) { FormCreate(s); };
+  OnShow = [this](TObject* s) { FormShow(s); };
+  OnResize = [this](TObject* s) { FormResize(s); };
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
+  OnDestroy = [this](TObject* s) { FormDestroy(s); };
+  OnKeyDown = [this](TObject* s, uint16_t& k, TShiftState sh) { FormKeyDown(s, k, sh); };
+  OnKeyPress = [this](TObject* s, char& k) { FormKeyPress(s, k); };
+}
+
+void TForm1::CreateComponents() {
+  // The layout as designed: positions relative to the parent, anchors as stored. The align pass
+  // fits it to the window once the window's bounds are set.
+  DisableAlign();
+  Panel1 = new TPanel(this);
+  Panel1->SetName("Panel1");
+  Panel1->SetParent(this);
+  Panel1->SetBounds(0, 0, 157, 354);
+  Panel1->SetAlign(alLeft);
+  Panel1->SetTabOrder(0);
+
+  FileListBox1 = new TFileListBox(this);
+  FileListBox1->SetName("FileListBox1");
+  FileListBox1->SetParent(Panel1);
+  FileListBox1->SetBounds(1, 128, 155, 201);
+  FileListBox1->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
+  FileListBox1->SetItemHeight(13);
+  FileListBox1->SetMask(kViewerMask);
+  FileListBox1->SetTabOrder(2);
+  FileListBox1->OnClick = [this](TObject* s) { FileListBox1Click(s); };
+
+  Splitter1 = new TSplitter(this);
+  Splitter1->SetName("Splitter1");
+  Splitter1->SetParent(this);
+  Splitter1->SetBounds(157, 0, 3, 354);
+  Splitter1->SetAlign(alLeft);
+  Splitter1->SetCursor(crHSplit);
+
+  StatusBar1 = new TStatusBar(this);
+  StatusBar1->SetName("StatusBar1");
+  StatusBar1->SetParent(this);
+  StatusBar1->SetBounds(0, 354, 536, 19);
+  StatusBar1->SetAlign(alBottom);
+  StatusBar1->SetSimplePanel(false);
+  const struct {
+    int width;
+    TAlignment alignment;
+  } panels[] = {{100, taCenter}, {100, taCenter}, {200, taLeftJustify}, {200, taLeftJustify}};
+  for (const auto& p : panels) {
+    TStatusPanel* panel = StatusBar1->Panels().Add();
+    panel->SetWidth(p.width);
+    panel->SetAlignment(p.alignment);
+    panel->SetBiDiMode(bdLeftToRight);
+  }
+
+  Panel2 = new TPanel(this);
+  Panel2->SetName("Panel2");
+  Panel2->SetParent(this);
+  Panel2->SetBounds(160, 0, 376, 354);
+  Panel2->SetAlign(alClient);
+  Panel2->SetTabOrder(1);
+  Panel2->OnResize = [this](TObject* s) { Panel2Resize(s); };
+
+  Image1 = new TImage(this);
+  Image1->SetName("Image1");
+  Image1->SetParent(Panel2);
+  Image1->SetBounds(0, 0, 125, 113);
+  Image1->SetAutoSize(true);
+  Image1->SetStretch(true);
+
+  Timer1 = new TTimer(this);
+  Timer1->SetName("Timer1");
+  Timer1->SetEnabled(false);
+  Timer1->OnTimer = [this](TObject* s) { Timer1Timer(s); };
+  EnableAlign();
+}
+
+// ---- start-up and shutdown ----------------------------------------------------------------------
+
+void TForm1::FormCreate(TObject*) {
+  Image1->SetWidth(0);
+  Image1->SetHeight(0);
+  FitToPanel = true;
+  DragOriginX = 0;
+  DragOriginY = 0;
+  TargetDirectory.clear();
+  ShowFileSize = true;
+  TimedBottomRefresh = false;
+  SkipNextPanelResize = false;
+  VersionCaption = "Lumivane 1.5";
+}
+
+void TForm1::FormShow(TObject*) {
+  const std::string title = UnshiftText(StoredTitleText);
+  const std::string status = UnshiftText(StoredStatusText);
+  SetCaption(VersionCaption + " - " + title);
+  StatusBar1->Panels()[3]->SetText(status);
+  ReadSettings();
+  OpenCommandLineFile();
+  FileListBox1->SetFocus();
+}
+
+void TForm1::ReadSettings() {
+  const bool loaded = ReadSettingsFile(SettingsPath, [this](int field, int value) {
+    switch (field) {
+      case 0: SetTop(value); break;
+      case 1: SetLeft(value); break;
+      case 2: SetHeight(value); break;
+      case 3: SetWidth(value); break;
+      case 4: Panel1->SetWidth(value); break;
+    }
+  });
+  if (!loaded) {
+    SetTop(0);
+    SetLeft(0);
+    SetHeight(Screen->Height() - 25);
+    SetWidth(Screen->Width());
+  }
+}
+
+void TForm1::OpenCommandLineFile() {
+  if (arguments_.size() != 1) return;
+  const std::string& argument = arguments_[0];
+  // The drive selector joins the window later; until then the file list alone takes the path.
+  try {
+    FileListBox1->ApplyPathText(argument);
+    FileListBox1Click(FileListBox1);
+  } catch (const std::exception&) {
+    // A bad argument shows nothing and reports nothing.
+  }
+}
+
+void TForm1::FormResize(TObject*) {
+  if (StatusBar1 == nullptr || StatusBar1->Panels().Count() < 3) return;
+  const int width = Width() - 340;
+  StatusBar1->Panels()[2]->SetWidth(width > 200 ? width : 200);
+}
+
+void TForm1::FormCloseQuery(TObject*, bool& CanClose) {
+  WriteSettings();
+  Timer1->SetEnabled(false);
+  CanClose = true;
+}
+
+void TForm1::WriteSettings() {
+  WriteSettingsFile(SettingsPath, {Top(), Left(), Height(), Width(), Panel1->Width()});
+}
+
+void TForm1::FormDestroy(TObject*) { Timer1->SetEnabled(false); }
+
+// ---- the display step ---------------------------------------------------------------------------
+
+void TForm1::FileListBox1Click(TObject*) {
+  const int index = FileListBox1->ItemIndex();
+  StatusBar1->Panels()[1]->SetText(IntToStr(index + 1) + " / " + IntToStr(FileListBox1->Count()));
+  const std::string path = FileListBox1->SelectedPath();
+  if (ShowFileSize) {
+    StatusBar1->Panels()[2]->SetText(path + " - " + FormatThousands(FileSize32(path)) + " bytes");
+  } else {
+    StatusBar1->Panels()[2]->SetText(path);
+  }
+  SetCaption(VersionCaption + " - " + path);
+  if (UpperCase(ExtractFileExt(path)) == ".GIF") {
+    ShowGif(path);
+  } else {
+    ShowStillImage(path);
+  }
+}
+
+void TForm1::ShowStillImage(const std::string& path) {
+  try {
+    Image1->Hide();
+    Image1->SetAutoSize(true);
+    Image1->Picture().ReadFromFile(path);
+    const int W0 = Image1->Width();
+    const int H0 = Image1->Height();
+    StatusBar1->Panels()[0]->SetText(IntToStr(W0) + " x " + IntToStr(H0));
+    if (FitToPanel) {
+      FitLayout(W0, H0);
+    } else {
+      NaturalLayout(W0, H0);
+    }
+    Image1->Show();
+  } catch (const std::exception&) {
+    EmptyImageArea();
+  }
+}
+
+void TForm1::ShowGif(const std::string&) {
+  // The animated display arrives with its own control; until then a GIF leaves the area empty.
+  Image1->Hide();
+  EmptyImageArea();
+}
+
+void TForm1::EmptyImageArea() {
+  Image1->Hide();
+  Image1->SetAutoSize(false);
+  Image1->SetWidth(0);
+  Image1->SetHeight(0);
+  Image1->Show();
+}
+
+void TForm1::FitLayout(int W0, int H0) {
+  const int PW = Panel2->Width();
+  const int PH = Panel2->Height();
+  const float r = static_cast<float>(W0) / static_cast<float>(H0);
+  const double ratio = r;
+  Image1->SetAutoSize(false);
+  int width = W0;
+  int height = H0;
+  int left;
+  int top;
+  auto fitWidth = [&] {
+    width = PW;
+    height = static_cast<int>(width / ratio);
+    top = Half(PH - height);
+    left = 0;
+  };
+  auto fitHeight = [&] {
+    height = PH;
+    width = static_cast<int>(height * ratio);
+    top = 0;
+    left = Half(PW - width);
+  };
+  if (PW < W0) {
+    fitWidth();
+    if (PH < height) fitHeight();
+  } else if (PH < H0) {
+    fitHeight();
+    if (PW < width) fitWidth();
+  } else {
+    top = Half(PH - H0);
+    left = Half(PW - W0);
+  }
+  Image1->SetBounds(left, top, width, height);
+}
+
+void TForm1::NaturalLayout(int W0, int H0) {
+  const int PW = Panel2->Width();
+  const int PH = Panel2->Height();
+  Image1->SetLeft(PW < W0 ? 0 : Half(PW - W0));
+  Image1->SetTop(PH < H0 ? 0 : Half(PH - H0));
+}
+
+void TForm1::Panel2Resize(TObject*) {
+  if (SkipNextPanelResize) {
+    SkipNextPanelResize = false;
+    return;
+  }
+  if (Image1->Visible()) {
+    if (Image1->Width() != 0 && Image1->Height() != 0) FileListBox1Click(this);
+  }
+}
+
+// ---- keys ---------------------------------------------------------------------------------------
+
+void TForm1::SelectAndShow(int index) {
+  FileListBox1->SetItemIndex(index);
+  FileListBox1Click(this);
+}
+
+bool TForm1::PreviousFile() {
+  const int index = FileListBox1->ItemIndex();
+  if (index < 1) return false;
+  SelectAndShow(index - 1);
+  return true;
+}
+
+bool TForm1::NextFile() {
+  const int index = FileListBox1->ItemIndex();
+  if (index >= FileListBox1->Count() - 1) return false;
+  SelectAndShow(index + 1);
+  return true;
+}
+
+void TForm1::FormKeyDown(TObject*, uint16_t& Key, TShiftState) {
+  switch (Key) {
+    case VK_PRIOR:
+      if (PreviousFile()) ConsumeKey(Key);
+      break;
+    case VK_NEXT:
+      if (NextFile()) ConsumeKey(Key);
+      break;
+    case VK_END:
+      SelectAndShow(FileListBox1->Count() - 1);
+      ConsumeKey(Key);
+      break;
+    case VK_HOME:
+      SelectAndShow(0);
+      ConsumeKey(Key);
+      break;
+    case VK_ADD: ZoomIn(); break;
+    case VK_F1:
+      if (Form2 != nullptr) Form2->ShowModal();
+      break;
+    case VK_SUBTRACT: ZoomOut(); break;
+    case VK_F1 + 2: AskSlideShowInterval(); break;
+    case VK_F1 + 3: Timer1->SetEnabled(!Timer1->Enabled()); break;
+    case VK_F1 + 7:
+      FitToPanel = !FitToPanel;
+      FileListBox1Click(this);
+      break;
+    case VK_F1 + 8:
+      ReduceWindow();
+      ConsumeKey(Key);
+      break;
+    case VK_F1 + 9:
+      FullScreenWindow();
+      ConsumeKey(Key);
+      break;
+    case VK_F1 + 10:
+      if (ShrinkWindowStep()) ConsumeKey(Key);
+      break;
+    case VK_F1 + 11:
+      if (GrowWindowStep()) ConsumeKey(Key);
+      break;
+    default: break;
+  }
+}
+
+void TForm1::FormKeyPress(TObject*, char& Key) {
+  switch (Key) {
+    case 2:  // Ctrl+B
+      TimedBottomRefresh = !TimedBottomRefresh;
+      Timer1->SetEnabled(!Timer1->Enabled());
+      ConsumeKey(Key);
+      break;
+    case 18:  // Ctrl+R
+      RefreshList();
+      ConsumeKey(Key);
+      break;
+    case 19:  // Ctrl+S
+      ShowFileSize = !ShowFileSize;
+      ConsumeKey(Key);
+      break;
+    case 20:  // Ctrl+T
+      BottomRefresh(this);
+      ConsumeKey(Key);
+      break;
+    default: break;
+  }
+}
+
+void TForm1::RefreshList() {
+  const int index = FileListBox1->ItemIndex();
+  FileListBox1->UpdateList();
+  FileListBox1->SetItemIndex(index);
+}
+
+// Zoom acts on the still image only while it is the control on display.
+void TForm1::ZoomIn() {
+  if (!FitToPanel || !Image1->Visible() || Image1->Width() <= 0 || Image1->Height() <= 0) return;
+  Image1->Hide();
+  const int W0 = Image1->Width();
+  const int H0 = Image1->Height();
+  const double r = static_cast<float>(W0) / static_cast<float>(H0);
+  const int width = W0 + 100;
+  const int height = static_cast<int>(width / r);
+  Image1->SetBounds(Image1->Left() - Half(width - W0), Image1->Top() - Half(height - H0), width, height);
+  Image1->Show();
+}
+
+void TForm1::ZoomOut() {
+  if (!FitToPanel || !Image1->Visible() || Image1->Height() <= 0 || Image1->Width() <= 100) return;
+  Image1->Hide();
+  const int W0 = Image1->Width();
+  const int H0 = Image1->Height();
+  const double r = static_cast<float>(W0) / static_cast<float>(H0);
+  const int width = W0 - 100;
+  const int height = static_cast<int>(width / r);
+  Image1->SetBounds(Image1->Left() + Half(W0 - width), Image1->Top() + Half(H0 - height), width, height);
+  Image1->Show();
+}
+
+void TForm1::AskSlideShowInterval() {
+  for (;;) {
+    const std::string answer = InputBox("Slide Show", "Interval (miliseconds):", IntToStr(Timer1->Interval()));
+    Timer1->SetInterval(static_cast<uint32_t>(StrToInt(answer)));
+    if (Timer1->Interval() != 0) return;
+    ShowMessage("Interval to Slide Show " + IntToStr(Timer1->Interval()) + " invalid.");
+  }
+}
+
+void TForm1::ReduceWindow() {
+  SetTop(Screen->Height() - 330);
+  SetLeft(0);
+  SkipNextPanelResize = true;
+  SetHeight(300);
+  SetWidth(320);
+}
+
+void TForm1::FullScreenWindow() {
+  SetTop(0);
+  SetLeft(0);
+  SkipNextPanelResize = true;
+  SetHeight(Screen->Height());
+  SetWidth(Screen->Width());
+}
+
+bool TForm1::ShrinkWindowStep() {
+  if (Height() < 61 || Width() < 81) return false;
+  SetTop(Top() + 30);
+  SetLeft(Left() + 40);
+  SkipNextPanelResize = true;
+  SetHeight(Height() - 60);
+  SetWidth(Width() - 80);
+  return true;
+}
+
+bool TForm1::GrowWindowStep() {
+  if (Screen->Height() < Height() + 60 || Screen->Width() < Width() + 80) return false;
+  SetTop(Top() - 30);
+  SetLeft(Left() - 40);
+  SkipNextPanelResize = true;
+  SetHeight(Height() + 60);
+  SetWidth(Width() + 80);
+  return true;
+}
+
+// ---- slide show and refresh ---------------------------------------------------------------------
+
+void TForm1::Timer1Timer(TObject*) {
+  if (TimedBottomRefresh) {
+    BottomRefresh(this);
+    return;
+  }
+  const int index = FileListBox1->ItemIndex();
+  if (index >= FileListBox1->Count() - 1) {
+    Timer1->SetEnabled(false);
+    return;
+  }
+  SelectAndShow(index + 1);
+}
+
+void TForm1::BottomRefresh(TObject*) {
+  FileListBox1->UpdateList();
+  if (FileListBox1->Count() > 0) SelectAndShow(FileListBox1->Count() - 1);
+}
+
+void TForm1::DirectoryListBox1Change(TObject*) {
+  if (FileListBox1->Count() == 0) EmptyImageArea();
+  for (int i = 0; i < 3; ++i) StatusBar1->Panels()[i]->SetText("");
+  SetCaption(VersionCaption);
+}
+
+}  // namespace lumivane

@@ -1,0 +1,100 @@
+#pragma once
+// The viewer's main window: the browsing panel, the image panel, the status bar, the viewer state,
+// the display step and the keyboard commands.
+#include <cstdint>
+#include <string>
+
+#include "framework/control_types.h"
+#include "framework/form.h"
+
+namespace lumivane {
+
+class TPanel;
+class TFileListBox;
+class TImage;
+class TSplitter;
+class TStatusBar;
+class TTimer;
+class TForm2;
+
+class TForm1 : public TForm {
+ public:
+  explicit TForm1(TComponent* AOwner);
+
+  // Components, in the order the window declares them.
+  TPanel* Panel1 = nullptr;
+  TFileListBox* FileListBox1 = nullptr;
+  TPanel* Panel2 = nullptr;
+  TImage* Image1 = nullptr;
+  TSplitter* Splitter1 = nullptr;
+  TStatusBar* StatusBar1 = nullptr;
+  TTimer* Timer1 = nullptr;
+
+  // The help window, shown modally by F1.
+  TForm2* Form2 = nullptr;
+
+  // Viewer state.
+  bool FitToPanel = true;
+  int32_t DragOriginX = 0;
+  int32_t DragOriginY = 0;
+  std::string TargetDirectory;
+  bool ShowFileSize = true;
+  bool TimedBottomRefresh = false;
+  bool SkipNextPanelResize = false;
+  std::string VersionCaption = "Lumivane 1.5";
+
+  // The window's texts, kept scrambled (each character's code plus 2).
+  static const char* const StoredTitleText;
+  static const char* const StoredStatusText;
+
+  // Where the settings are kept: "Lumivane.dat" beside the executable (tests point it elsewhere).
+  std::string SettingsPath;
+
+  // Command-line arguments (program form), set before the window is shown.
+  void SetCommandLine(std::vector<std::string> arguments) { arguments_ = std::move(arguments); }
+
+  // Event handlers.
+  void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormResize(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
+  void FormDestroy(TObject* Sender);
+  void FormKeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift);
+  void FormKeyPress(TObject* Sender, char& Key);
+  void FileListBox1Click(TObject* Sender);
+  void Panel2Resize(TObject* Sender);
+  void Timer1Timer(TObject* Sender);
+  void BottomRefresh(TObject* Sender);
+  void DirectoryListBox1Change(TObject* Sender);
+
+ private:
+  void CreateComponents();
+  void ReadSettings();
+  void WriteSettings();
+  void OpenCommandLineFile();
+
+  void ShowStillImage(const std::string& path);
+  void ShowGif(const std::string& path);
+  void EmptyImageArea();
+  void FitLayout(int W0, int H0);
+  void NaturalLayout(int W0, int H0);
+
+  void SelectAndShow(int index);
+  bool NextFile();
+  bool PreviousFile();
+  void ZoomIn();
+  void ZoomOut();
+  void AskSlideShowInterval();
+  void ReduceWindow();
+  void FullScreenWindow();
+  bool ShrinkWindowStep();
+  bool GrowWindowStep();
+  void RefreshList();
+
+  std::vector<std::string> arguments_;
+};
+
+// Restores a stored text: each character's 8-bit code minus 2.
+std::string UnshiftText(const std::string& stored);
+
+}  // namespace lumivane

@@ -1,0 +1,75 @@
+#include "picture/image.h"
+
+#include "picture/icon.h"
+#include "picture/metafile.h"
+
+namespace lumivane {
+
+namespace {
+constexpr int kDefaultSize = 105;
+}  // namespace
+
+TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner) {
+  picture_.SetNotifier(this);
+  picture_.OnProgress = [this](TObject* sender, TProgressStage stage, uint8_t percent,
+                               bool redraw, const TRect& r, const std::string& msg) {
+    Fire(OnProgress, sender, stage, percent, redraw, r, msg);
+  };
+  SetBounds(Left(), Top(), kDefaultSize, kDefaultSize);
+}
+
+TImage::~TImage() { picture_.SetNotifier(nullptr); }
+
+void TImage::SetStretch(bool Value) {
+  if (Value == stretch_) return;
+  stretch_ = Value;
+  PictureChanged();
+}
+
+void TImage::SetCenter(bool Value) {
+  if (Value == center_) return;
+  center_ = Value;
+  PictureChanged();
+}
+
+void TImage::SetTransparent(bool Value) {
+  if (Value == transparent_) return;
+  transparent_ = Value;
+  PictureChanged();
+}
+
+TRect TImage::DestRect() {
+  if (stretch_) return ClientRect();
+  const int w = picture_.ImageWidth();
+  const int h = picture_.ImageHeight();
+  if (center_) return Bounds((Width() - w) / 2, (Height() - h) / 2, w, h);
+  return Rect(0, 0, w, h);
+}
+
+void TImage::Paint() {
+  TGraphic* graphic = picture_.Graphic();
+  if (graphic != nullptr) graphic->DrawInto(Canvas(), DestRect());
+}
+
+bool TImage::CanAutoSize(int& NewWidth, int& NewHeight) {
+  NewWidth = picture_.ImageWidth();
+  NewHeight = picture_.ImageHeight();
+  return true;
+}
+
+void TImage::Changed() { PictureChanged(); }
+
+void TImage::PictureChanged() {
+  if (AutoSize() && picture_.ImageWidth() > 0 && picture_.ImageHeight() > 0)
+    SetBounds(Left(), Top(), picture_.ImageWidth(), picture_.ImageHeight());
+  TGraphic* graphic = picture_.Graphic();
+  if (graphic != nullptr && dynamic_cast<TIcon*>(graphic) == nullptr &&
+      dynamic_cast<TMetafile*>(graphic) == nullptr && graphic->Transparent() != transparent_) {
+    // Setting the flag signals a change that comes back here; the flag then matches.
+    graphic->SetTransparent(transparent_);
+    return;
+  }
+  Invalidate();
+}
+
+}  // namespace lumivane

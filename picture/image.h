@@ -1,0 +1,51 @@
+#pragma once
+// The still-image control: a windowless control that shows its picture, at its own size (at the
+// top-left or centred) or stretched to the control, and can take the picture's size.
+#include "framework/graphic_control.h"
+#include "picture/change_notifier.h"
+#include "picture/graphic.h"
+#include "picture/picture.h"
+
+namespace lumivane {
+
+class TImage : public TGraphicControl, private IChangeNotifier {
+ public:
+  explicit TImage(TComponent* AOwner);
+  ~TImage() override;
+
+  // The picture shown; the control registers itself as its owner and hears every change.
+  TPicture& Picture() { return picture_; }
+  void SetPicture(TPicture* Value) { picture_.AssignFrom(Value); }
+
+  // Draw the graphic scaled to the client rectangle.
+  bool Stretch() const { return stretch_; }
+  void SetStretch(bool Value);
+  // Without stretching: draw the graphic centred instead of at the top-left.
+  bool Center() const { return center_; }
+  void SetCenter(bool Value);
+  // Passed on to the graphic (icons and metafiles keep their own).
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool Value);
+
+  // The rectangle the graphic is drawn into.
+  TRect DestRect();
+
+  // The picture's progress events, passed on.
+  TProgressEvent OnProgress;
+
+ protected:
+  void Paint() override;
+  // With AutoSize on the control takes the picture's size.
+  bool CanAutoSize(int& NewWidth, int& NewHeight) override;
+
+ private:
+  void Changed() override;  // the picture changed
+  void PictureChanged();
+
+  TPicture picture_;
+  bool stretch_ = false;
+  bool center_ = false;
+  bool transparent_ = false;
+};
+
+}  // namespace lumivane

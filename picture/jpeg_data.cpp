@@ -1,0 +1,7 @@
+#include "picture/jpeg_data.h"
+
+namespace lumivane {
+
+TJPEGData::~TJPEGData() = default;
+
+}  // namespace lumivane

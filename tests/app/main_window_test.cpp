@@ -1,0 +1,407 @@
+// The main window on the offscreen platform: start-up and settings, the display step's layout,
+// the keyboard commands, the slide show and the bottom refresh.
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QWidget>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "browse/file_list_box.h"
+#include "framework/application.h"
+#include "framework/panel.h"
+#include "framework/scripted_dialog_service.h"
+#include "framework/status_bar.h"
+#include "framework/timer.h"
+#include "picture/image.h"
+#include "platform/current_directory.h"
+#include "platform/path_conversion.h"
+
+namespace lumivane {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Colour = std::function<uint32_t(int x, int y)>;  // 0xRRGGBB
+
+void WriteBmp(const fs::path& path, int width, int height, const Colour& colour) {
+  const int rowBytes = (width * 3 + 3) & ~3;
+  std::string pixels(static_cast<size_t>(rowBytes) * height, '\0');
+  for (int y = 0; y < height; ++y) {
+    char* row = pixels.data() + static_cast<size_t>(height - 1 - y) * rowBytes;
+    for (int x = 0; x < width; ++x) {
+      const uint32_t c = colour(x, y);
+      row[x * 3] = static_cast<char>(c & 0xFF);
+      row[x * 3 + 1] = static_cast<char>((c >> 8) & 0xFF);
+      row[x * 3 + 2] = static_cast<char>((c >> 16) & 0xFF);
+    }
+  }
+  auto le32 = [](std::string& s, uint32_t v) {
+    for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  auto le16 = [](std::string& s, uint16_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>(v >> 8);
+  };
+  std::string file = "BM";
+  le32(file, 54 + static_cast<uint32_t>(pixels.size()));
+  le32(file, 0);
+  le32(file, 54);
+  le32(file, 40);
+  le32(file, static_cast<uint32_t>(width));
+  le32(file, static_cast<uint32_t>(height));
+  le16(file, 1);
+  le16(file, 24);
+  for (int i = 0; i < 6; ++i) le32(file, 0);
+  std::ofstream(path, std::ios::binary) << file << pixels;
+}
+
+Colour Solid(uint32_t c) {
+  return [c](int, int) { return c; };
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/lumivane-app-XXXXXX";
+    root_ = mkdtemp(pattern);
+    pictures_ = root_ / "pictures";
+    fs::create_directories(pictures_);
+    settings_ = root_ / "Lumivane.dat";
+    saved_dialogs_ = Application->SetDialogService(&dialogs_);
+  }
+  void TearDown() override {
+    if (form_ != nullptr) {
+      form_->DoDestroy();
+      delete form_;
+    }
+    Application->SetDialogService(saved_dialogs_);
+    SetCurrentDirectoryA("C:\\");
+    fs::remove_all(root_);
+  }
+
+  // Creates and shows the window in the pictures folder.
+  TForm1* Open(std::vector<std::string> arguments = {}) {
+    SetCurrentDirectoryA(NativeToProgramPath(pictures_.string()));
+    form_ = new TForm1(nullptr);
+    form_->SettingsPath = NativeToProgramPath(settings_.string());
+    form_->SetCommandLine(std::move(arguments));
+    form_->Show();
+    Application->ProcessMessages();
+    return form_;
+  }
+  void WriteSettings(const std::string& text) { std::ofstream(settings_, std::ios::binary) << text; }
+  std::string Panel(int index) { return form_->StatusBar1->Panels()[index]->Text(); }
+  TRect ImageBounds() { return form_->Image1->BoundsRect(); }
+  // Sizes the window so that the image panel is width x height (no window frame offscreen).
+  void SizeImagePanel(int width, int height) {
+    const int frameWidth = form_->Width() - form_->ClientWidth();
+    const int frameHeight = form_->Height() - form_->ClientHeight();
+    form_->SetBounds(0, 0, width + 160 + frameWidth, height + 19 + frameHeight);
+    ASSERT_EQ(form_->Panel2->Width(), width);
+    ASSERT_EQ(form_->Panel2->Height(), height);
+  }
+  void Select(const std::string& name) {
+    form_->FileListBox1->SetSelectedName(name);
+    form_->FileListBox1Click(form_->FileListBox1);
+  }
+  // Sends a key through the window system's path to the focused list: the form previews it, and
+  // an exception escaping a handler goes to the error report.
+  void Press(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, qtKey, modifiers);
+    QApplication::sendEvent(form_->FileListBox1->Widget(), &press);
+  }
+  // Runs the window's key handler alone; returns whether it consumed the key.
+  bool KeyDown(uint16_t key) {
+    form_->FormKeyDown(form_, key, TShiftState{});
+    return key == 0;
+  }
+  std::string Native(const std::string& name) { return NativeToProgramPath((pictures_ / name).string()); }
+
+  fs::path root_, pictures_, settings_;
+  TScriptedDialogService dialogs_;
+  TDialogService* saved_dialogs_ = nullptr;
+  TForm1* form_ = nullptr;
+};
+
+TEST_F(MainWindowTest, StartsWithTitleStatusTextAndDefaultBoundsWithoutSettings) {
+  Open();
+  const std::string title = "Picture viewer for the keyboard: step, zoom, slide show, rename, copy, move, sort.";
+  EXPECT_EQ(UnshiftText(TForm1::StoredTitleText).size(), 82u);
+  EXPECT_EQ(UnshiftText(TForm1::StoredStatusText).size(), 22u);
+  EXPECT_EQ(UnshiftText(""), "");
+  EXPECT_EQ(form_->Caption(), "Lumivane 1.5 - " + title);
+  EXPECT_EQ(Panel(3), "Press F1 for the keys.");
+  EXPECT_EQ(form_->BoundsRect(), Bounds(0, 0, 1024, 743));
+  EXPECT_EQ(form_->Panel1->Width(), 157);
+  EXPECT_EQ(Panel(2).size(), 0u) << "nothing is displayed without an argument";
+}
+
+TEST_F(MainWindowTest, SettingsFileCases) {
+  WriteSettings("");  // zero lines count as read: the design bounds stay
+  Open();
+  EXPECT_EQ(form_->BoundsRect(), Bounds(192, 107, 544, 400));
+  delete form_;
+  form_ = nullptr;
+
+  WriteSettings("1\r\n2\r\n300\r\n400\r\n100\r\n20\r\n1500\r\n500\r\n600\r\n120\r\n");
+  Open();  // ten lines: the second group wins, off-screen values are applied unchecked
+  EXPECT_EQ(form_->BoundsRect(), Bounds(1500, 20, 600, 500));
+  EXPECT_EQ(form_->Panel1->Width(), 120);
+  delete form_;
+  form_ = nullptr;
+
+  WriteSettings("10\r\n20\r\n300\r\n400\r\n");
+  Open();  // four lines fail on the fifth read: default bounds replace them
+  EXPECT_EQ(form_->BoundsRect(), Bounds(0, 0, 1024, 743));
+}
+
+TEST_F(MainWindowTest, CloseWritesTheBoundsIncludingThoseSetByKeys) {
+  Open();
+  Press(Qt::Key_F9);
+  EXPECT_EQ(form_->BoundsRect(), Bounds(0, 768 - 330, 320, 300));
+  bool canClose = false;
+  form_->FormCloseQuery(form_, canClose);
+  EXPECT_TRUE(canClose);
+  std::ifstream in(settings_, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "438\r\n0\r\n300\r\n320\r\n157\r\n");
+}
+
+TEST_F(MainWindowTest, StatusPanelTwoFollowsTheWindowWidth) {
+  Open();
+  form_->SetWidth(500);
+  EXPECT_EQ(form_->StatusBar1->Panels()[2]->Width(), 200);
+  form_->SetWidth(1024);
+  EXPECT_EQ(form_->StatusBar1->Panels()[2]->Width(), 684);
+}
+
+TEST_F(MainWindowTest, FitLayoutShrinksAndCentresLargePictures) {
+  WriteBmp(pictures_ / "a.bmp", 1000, 750, Solid(0xFF0000));
+  WriteBmp(pictures_ / "b.bmp", 1920, 1080, Solid(0x00FF00));
+  WriteBmp(pictures_ / "c.bmp", 400, 1200, Solid(0x0000FF));
+  WriteBmp(pictures_ / "d.bmp", 300, 200, Solid(0xFFFF00));
+  Open();
+  SizeImagePanel(800, 700);
+  Select("a.bmp");
+  EXPECT_EQ(ImageBounds(), Bounds(0, 50, 800, 599));
+  EXPECT_EQ(Panel(0), "1000 x 750");
+  SizeImagePanel(800, 600);
+  Select("b.bmp");
+  EXPECT_EQ(ImageBounds(), Bounds(0, 75, 800, 449));
+  Select("c.bmp");
+  EXPECT_EQ(ImageBounds(), Bounds(300, 0, 200, 600));
+  Select("d.bmp");
+  EXPECT_EQ(ImageBounds(), Bounds(250, 200, 300, 200));
+  form_->FitToPanel = false;
+  Select("d.bmp");
+  EXPECT_EQ(ImageBounds(), Bounds(250, 200, 300, 200));
+  SizeImagePanel(800, 700);
+  Select("a.bmp");  // natural size pinned to the top-left and cut off
+  EXPECT_EQ(ImageBounds(), Bounds(0, 0, 1000, 750));
+}
+
+TEST_F(MainWindowTest, StatusBarAndCaptionDescribeTheSelectedFile) {
+  WriteBmp(pictures_ / "a.bmp", 40, 30, Solid(0));
+  Open();
+  Select("a.bmp");
+  const std::string path = Native("a.bmp");
+  EXPECT_EQ(Panel(1), "1 / 1");
+  EXPECT_EQ(Panel(2), path + " - 3,654 bytes");
+  EXPECT_EQ(form_->Caption(), "Lumivane 1.5 - " + path);
+  // Ctrl+S shows itself only at the next display step.
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(Panel(2), path + " - 3,654 bytes");
+  form_->FileListBox1Click(form_);
+  EXPECT_EQ(Panel(2), path);
+}
+
+TEST_F(MainWindowTest, ZoomGrowsAboutTheCentreAndRespectsItsLimits) {
+  WriteBmp(pictures_ / "a.bmp", 1000, 750, Solid(0xFF0000));
+  Open();
+  SizeImagePanel(800, 700);
+  Select("a.bmp");
+  ASSERT_EQ(ImageBounds(), Bounds(0, 50, 800, 599));
+  Press(Qt::Key_Plus, Qt::KeypadModifier);
+  EXPECT_EQ(ImageBounds(), Bounds(-50, 50 - 37, 900, 673));
+  Press(Qt::Key_Plus);  // the main keyboard's plus does nothing
+  EXPECT_EQ(ImageBounds(), Bounds(-50, 13, 900, 673));
+  Press(Qt::Key_Minus, Qt::KeypadModifier);
+  EXPECT_EQ(ImageBounds().Width(), 800);
+  form_->FitToPanel = false;
+  const TRect before = ImageBounds();
+  Press(Qt::Key_Plus, Qt::KeypadModifier);
+  EXPECT_EQ(ImageBounds(), before);
+  form_->FitToPanel = true;
+  form_->Image1->SetBounds(0, 0, 100, 80);
+  Press(Qt::Key_Minus, Qt::KeypadModifier);  // 100 wide or narrower: nothing
+  EXPECT_EQ(ImageBounds(), Bounds(0, 0, 100, 80));
+}
+
+TEST_F(MainWindowTest, WindowStepKeysAndTheirRefusals) {
+  Open();
+  form_->SetBounds(100, 100, 400, 300);
+  Press(Qt::Key_F11);
+  EXPECT_EQ(form_->BoundsRect(), Bounds(140, 130, 320, 240));
+  form_->SetBounds(0, 0, 80, 200);
+  Press(Qt::Key_F11);
+  EXPECT_EQ(form_->BoundsRect(), Bounds(0, 0, 80, 200));
+  form_->SetBounds(10, 10, 960, 700);
+  Press(Qt::Key_F12);  // 960 + 80 is wider than the 1024 screen
+  EXPECT_EQ(form_->BoundsRect(), Bounds(10, 10, 960, 700));
+  form_->SetBounds(10, 10, 900, 700);
+  Press(Qt::Key_F12);
+  EXPECT_EQ(form_->BoundsRect(), Bounds(-30, -20, 980, 760));
+  Press(Qt::Key_F10);
+  EXPECT_EQ(form_->BoundsRect(), Bounds(0, 0, 1024, 768));
+}
+
+TEST_F(MainWindowTest, PageKeysAtTheEndsAndHomeEndOnAnEmptyList) {
+  Open();
+  Press(Qt::Key_End);  // empty list: the display step still runs with nothing selected
+  EXPECT_EQ(Panel(1), "0 / 0");
+  EXPECT_EQ(Panel(2), " - 0 bytes");
+  EXPECT_EQ(form_->Caption(), "Lumivane 1.5 - ");
+  EXPECT_EQ(ImageBounds().Width(), 0);
+  delete form_;
+  form_ = nullptr;
+
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) WriteBmp(pictures_ / name, 4, 4, Solid(0));
+  Open();
+  EXPECT_FALSE(KeyDown(VK_PRIOR)) << "nothing selected: the window does nothing";
+  EXPECT_EQ(form_->FileListBox1->ItemIndex(), -1);
+  EXPECT_TRUE(KeyDown(VK_NEXT)) << "nothing selected: the first file";
+  EXPECT_EQ(form_->FileListBox1->ItemIndex(), 0);
+  EXPECT_EQ(Panel(1), "1 / 3");
+  EXPECT_FALSE(KeyDown(VK_PRIOR)) << "at the first file the key goes on to the list";
+  EXPECT_EQ(form_->FileListBox1->ItemIndex(), 0);
+  EXPECT_TRUE(KeyDown(VK_END));
+  EXPECT_EQ(Panel(1), "3 / 3");
+  EXPECT_FALSE(KeyDown(VK_NEXT));
+  EXPECT_EQ(form_->FileListBox1->ItemIndex(), 2);
+  // Through the whole key path: the window acts and the list does not move a second time.
+  Press(Qt::Key_PageUp);
+  EXPECT_EQ(form_->FileListBox1->ItemIndex(), 1);
+  Press(Qt::Key_Home);
+  EXPECT_EQ(Panel(1), "1 / 3");
+  Press(Qt::Key_Down);  // arrows are the list's own: it moves and runs the display step
+  EXPECT_EQ(Panel(1), "2 / 3");
+}
+
+TEST_F(MainWindowTest, SlideShowIntervalAnswers) {
+  Open();
+  dialogs_.QueueInput("abc");
+  Press(Qt::Key_F3);
+  ASSERT_GE(dialogs_.Shown().size(), 2u);
+  EXPECT_EQ(dialogs_.Shown()[0].Caption, "Slide Show");
+  EXPECT_EQ(dialogs_.Shown()[0].Text, "Interval (miliseconds):");
+  EXPECT_EQ(dialogs_.Shown()[0].DefaultText, "1000");
+  EXPECT_EQ(dialogs_.Shown().back().Text, "'abc' is not a valid integer value.");
+  EXPECT_EQ(form_->Timer1->Interval(), 1000u);
+  dialogs_.Clear();
+
+  dialogs_.QueueInput("0");
+  dialogs_.QueueInput("-1");
+  Press(Qt::Key_F3);
+  ASSERT_EQ(dialogs_.Shown().size(), 3u);
+  EXPECT_EQ(dialogs_.Shown()[1].Text, "Interval to Slide Show 0 invalid.");
+  EXPECT_EQ(dialogs_.Shown()[2].DefaultText, "0");
+  EXPECT_EQ(form_->Timer1->Interval(), 4294967295u);
+  EXPECT_FALSE(form_->Timer1->Enabled()) << "changing the interval does not start the show";
+}
+
+TEST_F(MainWindowTest, SlideShowStopsItselfAtTheLastFile) {
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) WriteBmp(pictures_ / name, 4, 4, Solid(0));
+  Open();
+  Press(Qt::Key_Home);
+  Press(Qt::Key_F4);
+  EXPECT_TRUE(form_->Timer1->Enabled());
+  form_->Timer1Timer(form_->Timer1);
+  form_->Timer1Timer(form_->Timer1);
+  EXPECT_EQ(form_->FileListBox1->ItemIndex(), 2);
+  EXPECT_TRUE(form_->Timer1->Enabled());
+  form_->Timer1Timer(form_->Timer1);
+  EXPECT_FALSE(form_->Timer1->Enabled());
+  Press(Qt::Key_F4);
+  form_->Timer1Timer(form_->Timer1);  // still at the last file: off at once
+  EXPECT_FALSE(form_->Timer1->Enabled());
+  EXPECT_EQ(form_->FileListBox1->ItemIndex(), 2);
+}
+
+TEST_F(MainWindowTest, BottomRefreshShowsTheFileThatSortsLast) {
+  WriteBmp(pictures_ / "b.bmp", 4, 4, Solid(0));
+  Open();
+  Press(Qt::Key_B, Qt::ControlModifier);
+  EXPECT_TRUE(form_->TimedBottomRefresh);
+  EXPECT_TRUE(form_->Timer1->Enabled());
+  WriteBmp(pictures_ / "a.bmp", 4, 4, Solid(0));  // sorts earlier: not shown
+  form_->Timer1Timer(form_->Timer1);
+  EXPECT_EQ(form_->Caption(), "Lumivane 1.5 - " + Native("b.bmp"));
+  WriteBmp(pictures_ / "z.bmp", 6, 5, Solid(0));
+  form_->Timer1Timer(form_->Timer1);
+  EXPECT_EQ(form_->Caption(), "Lumivane 1.5 - " + Native("z.bmp"));
+  EXPECT_EQ(Panel(0), "6 x 5");
+  EXPECT_EQ(Panel(1), "3 / 3");
+}
+
+TEST_F(MainWindowTest, UnreadableFilesEmptyTheImageAreaSilently) {
+  WriteBmp(pictures_ / "a.bmp", 30, 20, Solid(0));
+  std::ofstream(pictures_ / "b.jpe") << "not registered";
+  std::ofstream(pictures_ / "c.txt") << "plain text";
+  std::ofstream(pictures_ / "d.gif") << "GIF89a";
+  Open();
+  form_->FileListBox1->SetMask("*.*");
+  Select("a.bmp");
+  EXPECT_EQ(ImageBounds().Width(), 30);
+  for (const char* name : {"b.jpe", "c.txt", "d.gif"}) {
+    Select(name);
+    EXPECT_TRUE(form_->Image1->Visible()) << name;
+    EXPECT_EQ(ImageBounds().Width(), 0) << name;
+    EXPECT_EQ(ImageBounds().Height(), 0) << name;
+    EXPECT_EQ(Panel(0), "30 x 20") << name;
+  }
+  EXPECT_TRUE(dialogs_.Shown().empty());
+}
+
+TEST_F(MainWindowTest, CommandLineArgumentOpensTheFile) {
+  WriteBmp(pictures_ / "a.bmp", 30, 20, Solid(0));
+  WriteBmp(pictures_ / "b.bmp", 50, 40, Solid(0));
+  Open({Native("b.bmp")});
+  EXPECT_EQ(Panel(0), "50 x 40");
+  EXPECT_EQ(form_->FileListBox1->ItemIndex(), 1);
+  delete form_;
+  form_ = nullptr;
+  Open({Native("b.bmp"), Native("a.bmp")});  // two arguments open nothing
+  EXPECT_EQ(form_->FileListBox1->ItemIndex(), -1);
+  delete form_;
+  form_ = nullptr;
+  Open({Native("missing.bmp")});
+  EXPECT_EQ(Panel(0), "");
+}
+
+TEST_F(MainWindowTest, RenderedWindowShowsThePictureInItsRectangle) {
+  WriteBmp(pictures_ / "q.bmp", 1000, 750, [](int x, int y) -> uint32_t {
+    return y < 375 ? (x < 500 ? 0xFF0000 : 0x00FF00) : (x < 500 ? 0x0000FF : 0xFFFF00);
+  });
+  Open();
+  SizeImagePanel(800, 700);
+  Select("q.bmp");
+  ASSERT_EQ(ImageBounds(), Bounds(0, 50, 800, 599));
+  QImage shot = form_->Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_GE(shot.width(), 960);
+  const int left = 160, top = 50;
+  EXPECT_EQ(shot.pixel(left + 200, top + 150) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(shot.pixel(left + 600, top + 150) & 0xFFFFFF, 0x00FF00u);
+  EXPECT_EQ(shot.pixel(left + 200, top + 450) & 0xFFFFFF, 0x0000FFu);
+  EXPECT_EQ(shot.pixel(left + 600, top + 450) & 0xFFFFFF, 0xFFFF00u);
+  EXPECT_NE(shot.pixel(left + 200, top - 5) & 0xFFFFFF, 0xFF0000u) << "above the picture";
+}
+
+}  // namespace
+}  // namespace lumivane

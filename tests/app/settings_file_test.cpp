@@ -1,0 +1,76 @@
+#include "app/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/path_conversion.h"
+
+namespace lumivane {
+namespace {
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/lumivane-settings-XXXXXX";
+    native_dir_ = mkdtemp(pattern);
+    native_ = native_dir_ + "/Lumivane.dat";
+    path_ = NativeToProgramPath(native_);
+  }
+  void TearDown() override {
+    std::remove(native_.c_str());
+    rmdir(native_dir_.c_str());
+  }
+  void Write(const std::string& bytes) { std::ofstream(native_, std::ios::binary) << bytes; }
+  std::string Contents() {
+    std::ifstream in(native_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // Reads the file and returns (loaded, values applied in order).
+  std::pair<bool, std::vector<int>> Read() {
+    std::vector<int> applied;
+    const bool loaded = ReadSettingsFile(path_, [&](int field, int value) {
+      EXPECT_EQ(field, static_cast<int>(applied.size() % 5));
+      applied.push_back(value);
+    });
+    return {loaded, applied};
+  }
+
+  std::string native_dir_, native_, path_;
+};
+
+TEST_F(SettingsFileTest, ReadsGroupsOfFiveLinesAcceptingBareLineFeeds) {
+  Write("1\r\n2\n3\r\n4\r\n5\r\n-6\r\n7\r\n8\r\n9\r\n10\r\n");
+  const auto [loaded, values] = Read();
+  EXPECT_TRUE(loaded);
+  EXPECT_EQ(values, (std::vector<int>{1, 2, 3, 4, 5, -6, 7, 8, 9, 10}));
+}
+
+TEST_F(SettingsFileTest, FailuresStopReadingAndKeepWhatWasApplied) {
+  Write("");  // zero lines: read, nothing applied
+  EXPECT_EQ(Read(), (std::pair<bool, std::vector<int>>{true, {}}));
+  Write("0\r\n0\r\n700\r\n900\r\n");  // four lines: the fifth read finds nothing to convert
+  EXPECT_EQ(Read(), (std::pair<bool, std::vector<int>>{false, {0, 0, 700, 900}}));
+  Write("0\r\nabc\r\n1\r\n2\r\n3\r\n");
+  EXPECT_EQ(Read(), (std::pair<bool, std::vector<int>>{false, {0}}));
+  std::remove(native_.c_str());
+  EXPECT_FALSE(Read().first);  // missing file
+}
+
+TEST_F(SettingsFileTest, WritesFiveLinesWithCrLfReplacingTheFile) {
+  Write("garbage that is longer than the new contents\r\n");
+  WriteSettingsFile(path_, {0, -5000, 743, 1024, 157});
+  EXPECT_EQ(Contents(), "0\r\n-5000\r\n743\r\n1024\r\n157\r\n");
+}
+
+TEST_F(SettingsFileTest, WritingIntoAMissingFolderFailsSilently) {
+  WriteSettingsFile(NativeToProgramPath(native_dir_ + "/missing/Lumivane.dat"), {1, 2, 3, 4, 5});
+  SUCCEED() << "no exception escapes";
+  EXPECT_FALSE(std::ifstream(native_dir_ + "/missing/Lumivane.dat").good());
+}
+
+}  // namespace
+}  // namespace lumivane

@@ -1,0 +1,141 @@
+"""End-to-end tests: the real viewer in a real X server, driven with xdotool and read with xprop,
+xwininfo, screenshots and its settings file."""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from PIL import Image
+
+from xsession import XSession
+
+EXECUTABLE = None
+TITLE_TEXT = "Picture viewer for the keyboard: step, zoom, slide show, rename, copy, move, sort."
+VERSION = "Lumivane 1.5"
+
+
+def write_bmp(path, width, height, colour_at):
+    """A 24-bit bottom-up BMP whose pixel (x, y) is colour_at(x, y) as (r, g, b)."""
+    row_bytes = (width * 3 + 3) & ~3
+    pixels = bytearray()
+    for y in range(height - 1, -1, -1):
+        row = bytearray()
+        for x in range(width):
+            r, g, b = colour_at(x, y)
+            row += bytes((b, g, r))
+        row += b"\0" * (row_bytes - len(row))
+        pixels += row
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 0, 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + pixels)
+
+
+def quadrants(width, height):
+    def colour(x, y):
+        if y < height // 2:
+            return (255, 0, 0) if x < width // 2 else (0, 255, 0)
+        return (0, 0, 255) if x < width // 2 else (255, 255, 0)
+    return colour
+
+
+def xprop_title(session, window):
+    out = subprocess.run(["xprop", "-display", session.name, "-id", hex(window), "_NET_WM_NAME"],
+                         capture_output=True, text=True, check=True).stdout
+    # _NET_WM_NAME(UTF8_STRING) = "..."
+    return out.split("=", 1)[1].strip().strip('"') if "=" in out else ""
+
+
+def xwininfo_geometry(session, window):
+    out = subprocess.run(["xwininfo", "-display", session.name, "-id", hex(window)],
+                         capture_output=True, text=True, check=True).stdout
+    values = {}
+    for line in out.splitlines():
+        if ":" in line:
+            key, _, value = line.strip().partition(":")
+            values[key.strip()] = value.strip()
+    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+            int(values["Width"]), int(values["Height"]))
+
+
+class ViewerCase(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="lumivane-e2e-")
+        self.bin_dir = os.path.join(self.root, "bin")
+        os.makedirs(self.bin_dir)
+        # The settings file lives beside the executable, so each test gets its own copy.
+        self.exe = os.path.join(self.bin_dir, "lumivane")
+        shutil.copy2(EXECUTABLE, self.exe)
+        self.settings = os.path.join(self.bin_dir, "Lumivane.dat")
+        self.pictures = os.path.join(self.root, "pictures")
+        os.makedirs(self.pictures)
+        self.session = XSession(1024, 768)
+
+    def tearDown(self):
+        self.session.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def start(self, *args):
+        self.session.start([self.exe, *args], cwd=self.pictures)
+        return self.session.find_window("Lumivane")
+
+    def close_and_wait(self, window):
+        self.session.close_window(window)
+        self.assertEqual(self.session.wait_app(), 0)
+
+    def test_title_and_settings_written_at_close(self):
+        write_bmp(os.path.join(self.pictures, "a.bmp"), 40, 30, quadrants(40, 30))
+        window = self.start()
+        self.assertEqual(xprop_title(self.session, window), f"{VERSION} - {TITLE_TEXT}")
+        # No settings file yet: the window takes the screen width and the height less 25.
+        self.assertEqual(xwininfo_geometry(self.session, window), (0, 0, 1024, 743))
+        self.close_and_wait(window)
+        with open(self.settings, "rb") as f:
+            self.assertEqual(f.read(), b"0\r\n0\r\n743\r\n1024\r\n157\r\n")
+
+    def test_bounds_restored_from_settings_file(self):
+        with open(self.settings, "wb") as f:
+            f.write(b"10\r\n20\r\n400\r\n500\r\n150\r\n")
+        window = self.start()
+        time.sleep(0.3)
+        self.assertEqual(xwininfo_geometry(self.session, window), (20, 10, 500, 400))
+        self.close_and_wait(window)
+        with open(self.settings, "rb") as f:
+            self.assertEqual(f.read(), b"10\r\n20\r\n400\r\n500\r\n150\r\n")
+
+    def test_page_down_shows_fitted_picture(self):
+        # 1200 x 900 in a 864 x 724 image panel: 864 x 647 at 0,38, i.e. at 160,38 in the window.
+        write_bmp(os.path.join(self.pictures, "a.bmp"), 40, 30, quadrants(40, 30))
+        write_bmp(os.path.join(self.pictures, "b.bmp"), 1200, 900, quadrants(1200, 900))
+        window = self.start()
+        self.session.key(window, "Next")  # PgDn with nothing selected selects the first file
+        self.session.wait_for_title(window, lambda t: t.endswith("a.bmp"))
+        self.session.key(window, "Next")
+        title = self.session.wait_for_title(window, lambda t: t.endswith("b.bmp"))
+        self.assertEqual(title, VERSION + " - " + self.windows_path(os.path.join(self.pictures, "b.bmp")))
+        time.sleep(0.5)
+        shot = os.path.join(self.root, "shot.png")
+        self.session.screenshot(shot, window)
+        image = Image.open(shot).convert("RGB")
+        left, top, width, height = 160, 38, 864, 647
+        self.assertEqual(image.getpixel((left + width // 4, top + height // 4)), (255, 0, 0))
+        self.assertEqual(image.getpixel((left + 3 * width // 4, top + height // 4)), (0, 255, 0))
+        self.assertEqual(image.getpixel((left + width // 4, top + 3 * height // 4)), (0, 0, 255))
+        self.assertEqual(image.getpixel((left + 3 * width // 4, top + 3 * height // 4)), (255, 255, 0))
+        # Just outside the picture's top edge the panel shows through.
+        self.assertNotEqual(image.getpixel((left + width // 4, top - 3)), (255, 0, 0))
+        self.assertEqual(image.getpixel((left + width // 4, top + 1)), (255, 0, 0))
+        self.close_and_wait(window)
+
+    @staticmethod
+    def windows_path(native):
+        return "C:" + native.replace("/", "\\")
+
+
+if __name__ == "__main__":
+    EXECUTABLE = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)

@@ -1,0 +1,203 @@
+// The third-party GIF corpus: first frames of valid files against reference renderings, and
+// every file read or refused cleanly. Skipped when the corpus is absent.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "framework/stream.h"
+
+#include "framework/exception.h"
+#include "framework/memory_stream.h"
+#include "gif_test_data.h"
+#include "picture/bitmap.h"
+
+namespace lumivane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+struct CorpusFile {
+  std::string path;  // relative to the corpus folder
+  std::string validity;
+};
+
+std::vector<CorpusFile> GifManifest(const std::string& dir) {
+  std::vector<CorpusFile> files;
+  std::ifstream in(dir + "/MANIFEST.tsv");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("gif/", 0) != 0) continue;
+    std::vector<std::string> fields;
+    std::stringstream ss(line);
+    for (std::string f; std::getline(ss, f, '\t');) fields.push_back(f);
+    if (fields.size() >= 5) files.push_back({fields[0], fields[4]});
+  }
+  return files;
+}
+
+// A reference rendering of the composed first frame: RGBA, top-down.
+struct Reference {
+  int width = 0;
+  int height = 0;
+  int frames = 0;  // number of composed frames when the reference says so, else 0
+  Bytes rgba;
+};
+
+// gdk-pixbuf's suite: NAME.conf names the frame-0 pixel file and the screen size.
+bool ReadConfReference(const std::string& confPath, const std::string& dir, Reference& ref) {
+  std::ifstream in(confPath);
+  if (!in) return false;
+  std::string line, section, pixels;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[0] == '[') section = line;
+    const auto eq = line.find(" = ");
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq), value = line.substr(eq + 3);
+    if (key == "width") ref.width = std::stoi(value);
+    if (key == "height") ref.height = std::stoi(value);
+    if (key == "pixels" && section == "[frame0]") pixels = value;
+    if (key == "frames") ref.frames = 1 + static_cast<int>(std::count(value.begin(), value.end(), ','));
+  }
+  if (pixels.empty()) return false;
+  ref.rgba = test::ReadFileBytes(dir + "/" + pixels);
+  return ref.rgba.size() == static_cast<size_t>(ref.width) * ref.height * 4;
+}
+
+bool ReadPngReference(const std::string& path, Reference& ref) {
+  QImage image(QString::fromStdString(path));
+  if (image.isNull()) return false;
+  image = image.convertToFormat(QImage::Format_RGBA8888);
+  ref.width = image.width();
+  ref.height = image.height();
+  for (int y = 0; y < ref.height; ++y) {
+    const uchar* row = image.constScanLine(y);
+    ref.rgba.insert(ref.rgba.end(), row, row + ref.width * 4);
+  }
+  return true;
+}
+
+bool ReadOracleReference(const std::string& dir, const std::string& gif, Reference& ref) {
+  if (!fs::exists("/usr/bin/convert-im6.q16")) return false;
+  const std::string oracle = dir + "/oracles/oracle.sh";
+  auto run = [](const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+      char buffer[65536];
+      for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+      if (pclose(p) != 0) out.clear();
+    }
+    return out;
+  };
+  std::stringstream info(run("bash '" + oracle + "' -i '" + gif + "' 0 2>/dev/null"));
+  if (!(info >> ref.width >> ref.height)) return false;
+  const std::string pixels = run("bash '" + oracle + "' '" + gif + "' 0 2>/dev/null");
+  ref.rgba.assign(pixels.begin(), pixels.end());
+  return ref.rgba.size() == static_cast<size_t>(ref.width) * ref.height * 4;
+}
+
+bool FindReference(const std::string& dir, const std::string& relative, Reference& ref) {
+  const fs::path file(relative);
+  const std::string suite = file.parent_path().filename().string();
+  const std::string stem = file.stem().string();
+  const std::string expected = dir + "/expected/gif/" + suite;
+  if (suite == "gdk-pixbuf-gif-test-suite")
+    return ReadConfReference(expected + "/" + stem + ".conf", expected, ref);
+  if (fs::exists(expected + "/" + stem + "-0.png"))
+    return ReadPngReference(expected + "/" + stem + "-0.png", ref);
+  return ReadOracleReference(dir, dir + "/" + relative, ref);
+}
+
+// Mismatching opaque pixels of frame 0 (at its place on the screen) against the reference.
+int CompareFirstFrame(TGIFImage& image, const Reference& ref) {
+  TGIFFrame& frame = *image.FrameAt(0);
+  const std::vector<uint32_t> colors = test::BitmapColors(frame.FrameBitmap());
+  const int w = frame.FrameWidth();
+  const uint32_t transparent = frame.TransparentColor == clNone
+                                   ? 0xFFFFFFFFu
+                                   : ((frame.TransparentColor & 0xFF) << 16) |
+                                         (frame.TransparentColor & 0xFF00) |
+                                         ((frame.TransparentColor >> 16) & 0xFF);
+  int mismatches = 0;
+  for (size_t i = 0; i < colors.size(); ++i) {
+    const int sx = frame.Origin.X + static_cast<int>(i) % w;
+    const int sy = frame.Origin.Y + static_cast<int>(i) / w;
+    if (sx >= ref.width || sy >= ref.height || colors[i] == transparent) continue;
+    const uint8_t* p = &ref.rgba[(static_cast<size_t>(sy) * ref.width + sx) * 4];
+    if (p[3] != 255) continue;
+    if (colors[i] != static_cast<uint32_t>((p[0] << 16) | (p[1] << 8) | p[2])) ++mismatches;
+  }
+  return mismatches;
+}
+
+// Whether the frame's code stream starts with a clear code. Without one, the first code also
+// defines a table entry (from pixel 0), which other decoders do not do.
+bool StartsWithClearCode(TGIFFrame& frame) {
+  TMemoryStream& codes = *frame.SharedItem->CodeData;
+  if (codes.Size() < 3) return true;
+  const uint8_t* p = codes.Memory();
+  const int size = std::clamp<int>(p[0], 2, 9);
+  const int mask = (1 << (size + 1)) - 1;
+  return ((p[2] | (codes.Size() > 3 ? p[3] << 8 : 0)) & mask) == (1 << size);
+}
+
+enum class Outcome { Loaded, Refused };
+
+Outcome Load(const std::string& path, std::unique_ptr<TGIFImage>& image, std::string& error) {
+  image = std::make_unique<TGIFImage>();
+  TMemoryStream stream;
+  stream.Assign(test::ReadFileBytes(path));
+  try {
+    image->ReadFromStream(stream);
+    return Outcome::Loaded;
+  } catch (const Exception& e) {
+    error = std::string(e.ClassName()) + ": " + e.what();
+    return Outcome::Refused;
+  }
+}
+
+TEST(GifCorpusTest, ValidFilesMatchReferencesAndOthersFailCleanly) {
+  const std::string dir = test::CorporaDir();
+  if (dir.empty()) GTEST_SKIP() << "no corpus";
+  const std::vector<CorpusFile> files = GifManifest(dir);
+  ASSERT_FALSE(files.empty());
+  int compared = 0;
+  int different = 0;
+  for (const CorpusFile& file : files) {
+    SCOPED_TRACE(file.path);
+    std::unique_ptr<TGIFImage> image;
+    std::string error;
+    const Outcome outcome = Load(dir + "/" + file.path, image, error);
+    if (file.validity != "valid") continue;  // read or refused: either is clean
+    ASSERT_EQ(outcome, Outcome::Loaded) << error;
+    ASSERT_GT(image->FrameCount(), 0);
+    for (int i = 0; i < image->FrameCount(); ++i)  // every frame decodes to its stated size
+      EXPECT_EQ(image->FrameAt(i)->FrameWidth(), image->FrameAt(i)->SharedItem->ImageSize.Width);
+    Reference ref;
+    if (!FindReference(dir, file.path, ref)) continue;
+    TGIFFrame& first = *image->FrameAt(0);
+    // Known differences by rule: a code size outside 2..9 marks the frame corrupt and stops
+    // decoding; a stream without a leading clear code builds its table from pixel 0.
+    if (first.FrameBitmap().IsEmpty() || first.DataCorrupt || !StartsWithClearCode(first)) {
+      ++different;
+      std::cout << "known difference: " << file.path << "\n";
+      continue;
+    }
+    // References that merge several images into their first frame are not comparable.
+    if (ref.frames != 0 && ref.frames != image->FrameCount()) continue;
+    EXPECT_EQ(CompareFirstFrame(*image, ref), 0);
+    ++compared;
+  }
+  EXPECT_GE(compared, 40);
+  EXPECT_LE(different, 4);
+}
+
+}  // namespace
+}  // namespace lumivane
