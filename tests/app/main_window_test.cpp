@@ -369,6 +369,27 @@ TEST_F(MainWindowTest, UnreadableFilesEmptyTheImageAreaSilently) {
   EXPECT_TRUE(dialogs_.Shown().empty());
 }
 
+TEST_F(MainWindowTest, ChoosingAnotherDirectoryClearsTheStatusAndEmptiesForAnEmptyList) {
+  WriteBmp(pictures_ / "a.bmp", 30, 20, Solid(0));
+  fs::create_directories(pictures_ / "empty");
+  Open();
+  Select("a.bmp");
+  ASSERT_EQ(ImageBounds().Width(), 30);
+  form_->FileListBox1->SetDirectory(NativeToProgramPath((pictures_ / "empty").string()));
+  form_->DirectoryListBox1Change(form_);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Panel(i), "") << i;
+  EXPECT_EQ(Panel(3), "Press F1 for the keys.");
+  EXPECT_EQ(form_->Caption(), "Lumivane 1.5");
+  EXPECT_TRUE(form_->Image1->Visible());
+  EXPECT_EQ(ImageBounds().Width(), 0);
+  // A directory with files keeps the previous picture until one is chosen.
+  form_->FileListBox1->SetDirectory(NativeToProgramPath(pictures_.string()));
+  Select("a.bmp");
+  form_->DirectoryListBox1Change(form_);
+  EXPECT_EQ(ImageBounds().Width(), 30);
+  EXPECT_EQ(form_->Caption(), "Lumivane 1.5");
+}
+
 TEST_F(MainWindowTest, CommandLineArgumentOpensTheFile) {
   WriteBmp(pictures_ / "a.bmp", 30, 20, Solid(0));
   WriteBmp(pictures_ / "b.bmp", 50, 40, Solid(0));
