@@ -41,7 +41,9 @@ Surface SurfaceOf(const GdiBitmap* bitmap) {
 ChannelCodec::ChannelCodec(DWORD mask) : mask_(mask) {
     if (mask == 0) return;
     shift_ = std::countr_zero(mask);
-    bits_ = std::popcount(mask);
+    // The channel spans from its lowest to its highest mask bit; a mask with holes reads the
+    // bits in between too, so a value never indexes past the expansion table.
+    bits_ = std::bit_width(mask >> shift_);
     if (bits_ > 8) return;
     // Replicate the channel's bits downwards so that its largest value expands to 255.
     for (std::uint32_t v = 0; v < (1u << bits_); ++v) {

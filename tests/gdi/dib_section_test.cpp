@@ -71,6 +71,23 @@ TEST(DibSection, TopDownRowsStartAtTheTopAndStrideIsPaddedToFourBytes) {
     EXPECT_EQ(GetPixel(canvas.dc(), 0, 1), RGB(255, 0, 0));
 }
 
+TEST(DibSection, MasksWithHolesReadWithinTheChannelSpan) {
+    // A damaged 16-bit file may carry masks that are not one run of bits; reading such pixels
+    // must stay inside the channel tables.
+    InfoBuffer info = MakeInfo(2, 1, 16, BI_BITFIELDS);
+    info.masks()[0] = 0xF00F;
+    info.masks()[1] = 0x0F00;
+    info.masks()[2] = 0x00F0;
+    void* bits = nullptr;
+    Canvas canvas(CreateDIBSection(nullptr, info.info(), DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_NE(bits, nullptr);
+    auto* p = static_cast<BYTE*>(bits);
+    p[0] = 0xFF;
+    p[1] = 0xFF;  // every bit set: the holey red channel spans 16 bits and reads its top 8
+    EXPECT_EQ(GetPixel(canvas.dc(), 0, 0), RGB(0xF0, 255, 255));
+    EXPECT_EQ(GetPixel(canvas.dc(), 1, 0), RGB(0, 0, 0));
+}
+
 TEST(DibSection, SetPixelEncodesInTheSectionFormat) {
     InfoBuffer info = MakeInfo(2, 1, 16, BI_BITFIELDS);
     info.masks()[0] = 0xF800;

@@ -123,7 +123,7 @@ inline uint32_t PixelAt(TBitmap& bitmap, int x, int y) {
 }
 
 // An icon file: each image is (width, height, bpp, colours, xor rows value fn, and mask fn).
-struct IconImageSpec {
+struct IconEntryLayout {
   int width = 32;
   int height = 32;
   int bpp = 4;
@@ -133,7 +133,7 @@ struct IconImageSpec {
   uint16_t colors_field = 16;
 };
 
-inline Bytes IconImageData(const IconImageSpec& s) {
+inline Bytes IconImageData(const IconEntryLayout& s) {
   Bytes data = InfoHeader(s.width, s.height * 2, s.bpp);
   if (s.bpp <= 8) {
     std::vector<Rgb> pal = s.palette;
@@ -158,7 +158,7 @@ inline Bytes IconImageData(const IconImageSpec& s) {
   return data;
 }
 
-inline Bytes IconFile(const std::vector<IconImageSpec>& images, uint16_t type = 1) {
+inline Bytes IconFile(const std::vector<IconEntryLayout>& images, uint16_t type = 1) {
   Bytes f;
   Put16(f, 0);
   Put16(f, type);

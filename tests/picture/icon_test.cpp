@@ -10,8 +10,8 @@ namespace lumivane::test {
 namespace {
 
 // An entry whose pixels all show palette colour `mark` except a transparent left column.
-IconImageSpec Entry(int size, uint8_t mark) {
-  IconImageSpec s;
+IconEntryLayout Entry(int size, uint8_t mark) {
+  IconEntryLayout s;
   s.width = s.height = size;
   s.bpp = 4;
   s.palette = {Rgb{0, 0, 0}, Rgb{mark, 0, 0}, Rgb{0, mark, 0}};
@@ -120,7 +120,7 @@ TEST(Icon, BadFilesAreRefused) {
   Bytes huge_offset = IconFile({Entry(16, 16)});
   Set32(huge_offset, 6 + 12, 0xFFFFFFF0);
   EXPECT_TRUE(refused(huge_offset));
-  IconImageSpec wide = Entry(16, 16);
+  IconEntryLayout wide = Entry(16, 16);
   wide.width = 256;  // the width byte wraps to 0
   EXPECT_TRUE(refused(IconFile({wide})));
   Bytes bad_depth = IconFile({Entry(16, 16)});

@@ -123,7 +123,7 @@ TEST(Picture, ReadFromFileChoosesByExtensionAndKeepsTheOldGraphicOnFailure) {
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(picture.Graphic(), loaded);
 
-  picture.ReadFromFile(files.Write("i.ico", IconFile({IconImageSpec{}})));
+  picture.ReadFromFile(files.Write("i.ico", IconFile({IconEntryLayout{}})));
   EXPECT_EQ(changes, 2);
   EXPECT_NE(dynamic_cast<TIcon*>(picture.Graphic()), nullptr);
   picture.ReadFromFile(files.Write("m.wmf", {}));

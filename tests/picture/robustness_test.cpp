@@ -55,12 +55,12 @@ std::vector<Bytes> BitmapSamples() {
 }
 
 std::vector<Bytes> IconSamples() {
-  IconImageSpec a;
+  IconEntryLayout a;
   a.width = a.height = 16;
   a.palette = {Rgb{1, 2, 3}, Rgb{200, 100, 0}};
   a.value = [](int x, int y) { return uint32_t((x + y) % 2); };
   a.transparent = [](int x, int) { return x < 3; };
-  IconImageSpec b = a;
+  IconEntryLayout b = a;
   b.width = b.height = 32;
   b.bpp = 24;
   b.value = [](int x, int y) { return uint32_t(x * 8 << 8 | y * 8); };
