@@ -275,13 +275,14 @@ void PatternFill(const Surface& target, const RECT& rect, std::uint8_t rop, std:
     std::vector<std::uint32_t> row(static_cast<std::size_t>(n));
     const RowReader reader(target);
     RowWriter writer(target);
-    const bool readsTarget = UsesDestination(rop);
-    if (!readsTarget) std::fill(row.begin(), row.end(), Rop3(rop, pattern, 0, 0));
+    if (!UsesDestination(rop)) {
+        const std::uint32_t value = Rop3(rop, pattern, 0, 0);
+        for (int y = rect.top; y < rect.bottom; ++y) writer.Fill(y, rect.left, n, value);
+        return;
+    }
     for (int y = rect.top; y < rect.bottom; ++y) {
-        if (readsTarget) {
-            reader.Read(y, rect.left, n, row.data());
-            for (std::uint32_t& p : row) p = Rop3(rop, pattern, 0, p);
-        }
+        reader.Read(y, rect.left, n, row.data());
+        for (std::uint32_t& p : row) p = Rop3(rop, pattern, 0, p);
         writer.Write(y, rect.left, n, row.data());
     }
 }

@@ -261,4 +261,36 @@ void RowWriter::Write(int y, int x0, int count, const std::uint32_t* in) {
     }
 }
 
+void RowWriter::Fill(int y, int x0, int count, std::uint32_t pixel) {
+    if (count <= 0) return;
+    BYTE* row = surface_.Row(y);
+    if (surface_.IsPlain32()) {
+        auto* p = reinterpret_cast<std::uint32_t*>(row) + x0;
+        std::fill_n(p, count, (pixel & 0xFFFFFF) | surface_.opaque);
+        return;
+    }
+    if (surface_.bitsPerPixel == 24) {
+        BYTE* p = row + static_cast<std::size_t>(x0) * 3;
+        const BYTE blue = static_cast<BYTE>(pixel), green = static_cast<BYTE>(pixel >> 8),
+                   red = static_cast<BYTE>(pixel >> 16);
+        const std::size_t bytes = static_cast<std::size_t>(count) * 3;
+        if (blue == green && green == red) {
+            std::memset(p, blue, bytes);
+            return;
+        }
+        p[0] = blue;
+        p[1] = green;
+        p[2] = red;
+        // Double the written run until the row part is full.
+        for (std::size_t done = 3; done < bytes;) {
+            const std::size_t n = std::min(done, bytes - done);
+            std::memcpy(p + done, p, n);
+            done += n;
+        }
+        return;
+    }
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(count), pixel);
+    Write(y, x0, count, pixels.data());
+}
+
 }  // namespace lumivane

@@ -88,6 +88,8 @@ public:
     explicit RowWriter(const Surface& surface);
     void Write(int y, int x0, int count, const std::uint32_t* in);
     void WritePixel(int x, int y, std::uint32_t pixel) { Write(y, x, 1, &pixel); }
+    // Writes `count` pixels of one colour: fills of 24- and 32-bit rows run at memory speed.
+    void Fill(int y, int x0, int count, std::uint32_t pixel);
 
 private:
     const Surface& surface_;
