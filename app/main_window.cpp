@@ -17,6 +17,8 @@
 #include "picture/image.h"
 #include "picture/picture.h"
 #include "platform/file_handle.h"
+#include "platform/file_operations.h"
+#include "platform/path_conversion.h"
 
 namespace lumivane {
 
@@ -75,6 +77,7 @@ void TForm1::CreateComponents() {
   Panel1->SetBounds(0, 0, 157, 354);
   Panel1->SetAlign(alLeft);
   Panel1->SetTabOrder(0);
+  Panel1->OnResize = [this](TObject* s) { Panel1Resize(s); };
 
   FileListBox1 = new TFileListBox(this);
   FileListBox1->SetName("FileListBox1");
@@ -117,6 +120,7 @@ void TForm1::CreateComponents() {
   Panel2->SetAlign(alClient);
   Panel2->SetTabOrder(1);
   Panel2->OnResize = [this](TObject* s) { Panel2Resize(s); };
+  Panel2->OnDblClick = [this](TObject* s) { Panel2DblClick(s); };
 
   Image1 = new TImage(this);
   Image1->SetName("Image1");
@@ -124,6 +128,14 @@ void TForm1::CreateComponents() {
   Image1->SetBounds(0, 0, 125, 113);
   Image1->SetAutoSize(true);
   Image1->SetStretch(true);
+  Image1->OnDblClick = [this](TObject* s) { Image1DblClick(s); };
+  Image1->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    Image1MouseDown(s, b, sh, x, y);
+  };
+  Image1->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) { Image1MouseMove(s, sh, x, y); };
+  Image1->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    Image1MouseUp(s, b, sh, x, y);
+  };
 
   Timer1 = new TTimer(this);
   Timer1->SetName("Timer1");
@@ -346,6 +358,11 @@ void TForm1::FormKeyDown(TObject*, uint16_t& Key, TShiftState) {
       SelectAndShow(0);
       ConsumeKey(Key);
       break;
+    case VK_DELETE: DeleteSelectedFile(); break;
+    case VK_F1 + 1: RenameSelectedFile(); break;
+    case VK_F1 + 4: AskTargetDirectory(); break;
+    case VK_F1 + 5: CopySelectedFile(); break;
+    case VK_F1 + 6: MoveSelectedFile(); break;
     case VK_ADD: ZoomIn(); break;
     case VK_F1:
       if (Form2 != nullptr) Form2->ShowModal();
@@ -498,6 +515,149 @@ void TForm1::DirectoryListBox1Change(TObject*) {
   if (FileListBox1->Count() == 0) EmptyImageArea();
   for (int i = 0; i < 3; ++i) StatusBar1->Panels()[i]->SetText("");
   SetCaption(VersionCaption);
+}
+
+// ---- mouse ------------------------------------------------------------------------------------
+
+void TForm1::Image1MouseDown(TObject*, TMouseButton, TShiftState, int X, int Y) {
+  DragOriginX = X;
+  DragOriginY = Y;
+  Screen->SetCursor(crSizeAll);
+}
+
+void TForm1::Image1MouseMove(TObject* Sender, TShiftState, int X, int Y) {
+  if (DragOriginX <= 0 || DragOriginY <= 0) return;
+  auto* control = dynamic_cast<TControl*>(Sender);
+  if (control == nullptr) return;
+  control->SetBounds(control->Left() + (X - DragOriginX), control->Top() + (Y - DragOriginY),
+                     control->Width(), control->Height());
+}
+
+void TForm1::Image1MouseUp(TObject*, TMouseButton, TShiftState, int, int) {
+  DragOriginX = 0;
+  DragOriginY = 0;
+  Screen->SetCursor(crDefault);
+}
+
+void TForm1::Image1DblClick(TObject*) {
+  if (Panel1->Visible()) {
+    Panel1->Hide();
+    Splitter1->Hide();
+  } else {
+    Splitter1->Show();
+    Panel1->Show();
+  }
+}
+
+void TForm1::Panel2DblClick(TObject* Sender) { Image1DblClick(Sender); }
+
+void TForm1::Panel1Resize(TObject*) {}
+
+// ---- file commands ------------------------------------------------------------------------------
+
+TPoint TForm1::DialogAnchor() const {
+  return TPoint{Left() + Width() / 2 - 130, Top() + Height() / 2 - 65};
+}
+
+void TForm1::ReselectAfterRemoval(int index) {
+  const int count = FileListBox1->Count();
+  if (index <= count - 1) {
+    FileListBox1->SetItemIndex(index);
+  } else if (index - 1 >= 0 && index - 1 <= count - 1) {
+    FileListBox1->SetItemIndex(index - 1);
+  } else {
+    FileListBox1->SetItemIndex(-1);
+  }
+}
+
+void TForm1::DeleteSelectedFile() {
+  const std::string path = FileListBox1->SelectedPath();
+  if (Trim(path).empty()) return;
+  const TPoint anchor = DialogAnchor();
+  if (ConfirmYesNo("Delete " + path + " ?", anchor.X, anchor.Y) != mrYes) return;
+  const int index = FileListBox1->ItemIndex();
+  try {
+    if (!DeleteFileA(path)) {
+      ShowMessage("Delete Error!");
+      return;
+    }
+    FileListBox1->UpdateList();
+    ReselectAfterRemoval(index);
+    FileListBox1Click(this);
+  } catch (const std::exception&) {
+    ShowMessage("Delete Error!");
+  }
+}
+
+void TForm1::RenameSelectedFile() {
+  if (FileListBox1->ItemIndex() < 0) return;
+  const std::string path = FileListBox1->SelectedPath();
+  const std::string answer = InputBox("Rename", "New name:", ExtractFileName(path));
+  if (Trim(answer).empty()) return;
+  const std::string renamed = ExtractFileDir(path) + "\\" + answer;
+  if (renamed == path) return;
+  MoveFileA(path, renamed);  // a failed rename shows up as the file list's invalid-name error
+  FileListBox1->UpdateList();
+  FileListBox1->ApplyPathText(renamed);
+}
+
+void TForm1::AskTargetDirectory() {
+  for (;;) {
+    // A folder typed in Unix form is taken as the program path it names.
+    TargetDirectory = ConvertUserPath(InputBox("Inform directory", "Move/Copy file to:", TargetDirectory));
+    if (TargetDirectory.empty() || DirectoryExists(TargetDirectory)) return;
+    ShowMessage("Directory " + TargetDirectory + " not found.");
+  }
+}
+
+bool TForm1::ReadyToTransfer() {
+  if (Trim(FileListBox1->SelectedPath()).empty()) {
+    ShowMessage("No File selected.");
+    return false;
+  }
+  if (TargetDirectory.empty()) {
+    ShowMessage("No Target Directory informed. Press F5 to inform.");
+    return false;
+  }
+  return true;
+}
+
+bool TForm1::MayOverwrite(const std::string& name) {
+  if (!FileExists(TargetDirectory + "\\" + name)) return true;
+  const TPoint anchor = DialogAnchor();
+  return ConfirmYesNo("Overwrite " + TargetDirectory + "\\" + name + " ?", anchor.X, anchor.Y) == mrYes;
+}
+
+void TForm1::CopySelectedFile() {
+  if (!ReadyToTransfer()) return;
+  const std::string name = ExtractFileName(FileListBox1->SelectedPath());
+  if (!MayOverwrite(name)) return;
+  const std::string source = Trim(FileListBox1->Directory()) + "\\" + name;
+  if (!CopyFileA(source, TargetDirectory + "\\" + name, FALSE)) {
+    ShowMessage("Copy Error!");
+    return;
+  }
+  static const std::string kCopyOk = " - Copy Ok";
+  TStatusPanel* panel = StatusBar1->Panels()[2];
+  const std::string& text = panel->Text();
+  if (text.size() < kCopyOk.size() || text.compare(text.size() - kCopyOk.size(), kCopyOk.size(), kCopyOk) != 0)
+    panel->SetText(text + kCopyOk);
+}
+
+void TForm1::MoveSelectedFile() {
+  if (!ReadyToTransfer()) return;
+  const std::string name = ExtractFileName(FileListBox1->SelectedPath());
+  const std::string target = TargetDirectory + "\\" + name;
+  if (!MayOverwrite(name)) return;
+  if (FileExists(target)) DeleteFileA(target);  // if it stays, the move below fails and says so
+  const int index = FileListBox1->ItemIndex();
+  if (!MoveFileA(Trim(FileListBox1->Directory()) + "\\" + name, target)) {
+    ShowMessage("Move Error!");
+    return;
+  }
+  FileListBox1->UpdateList();
+  ReselectAfterRemoval(index);
+  FileListBox1Click(this);
 }
 
 }  // namespace lumivane

@@ -66,6 +66,15 @@ class TForm1 : public TForm {
   void Timer1Timer(TObject* Sender);
   void BottomRefresh(TObject* Sender);
   void DirectoryListBox1Change(TObject* Sender);
+  void Image1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Image1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void Image1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Image1DblClick(TObject* Sender);
+  void Panel2DblClick(TObject* Sender);
+  void Panel1Resize(TObject* Sender);
+
+  // Where the Yes/No boxes of the file commands put their top-left corner: centred on the window.
+  TPoint DialogAnchor() const;
 
  private:
   void CreateComponents();
@@ -90,6 +99,17 @@ class TForm1 : public TForm {
   bool ShrinkWindowStep();
   bool GrowWindowStep();
   void RefreshList();
+
+  void DeleteSelectedFile();
+  void RenameSelectedFile();
+  void AskTargetDirectory();
+  void CopySelectedFile();
+  void MoveSelectedFile();
+  // Checks shared by copy and move; false after telling the user what is missing.
+  bool ReadyToTransfer();
+  // Asks before a copy or move replaces an existing target; false when the user declines.
+  bool MayOverwrite(const std::string& name);
+  void ReselectAfterRemoval(int index);
 
   std::vector<std::string> arguments_;
 };
