@@ -4,7 +4,10 @@
 
 #include "app/help_window.h"
 #include "app/settings_file.h"
+#include "browse/directory_list_box.h"
+#include "browse/drive_combo_box.h"
 #include "browse/file_list_box.h"
+#include "browse/filter_combo_box.h"
 #include "framework/application.h"
 #include "framework/dialogs.h"
 #include "framework/exception.h"
@@ -14,6 +17,8 @@
 #include "framework/status_bar.h"
 #include "framework/sys_utils.h"
 #include "framework/timer.h"
+#include "gif/gif_animator.h"
+#include "gif/gif_image.h"
 #include "picture/image.h"
 #include "picture/picture.h"
 #include "platform/file_handle.h"
@@ -37,6 +42,9 @@ std::string UnshiftText(const std::string& stored) {
 
 namespace {
 constexpr const char* kViewerMask = "*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico";
+constexpr const char* kViewerFilter =
+    "*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico|*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico|*.bmp|*.bmp|"
+    "*.jpg;*.jpeg;*.jpe|*.jpg;*.jpeg;*.jpe|*.gif|*.gif|*.ico|*.ico|All files (*.*)|*.*";
 
 // Integer halving truncated toward zero, as every layout rule of the window uses.
 int Half(int value) { return value / 2; }
@@ -78,16 +86,7 @@ void TForm1::CreateComponents() {
   Panel1->SetAlign(alLeft);
   Panel1->SetTabOrder(0);
   Panel1->OnResize = [this](TObject* s) { Panel1Resize(s); };
-
-  FileListBox1 = new TFileListBox(this);
-  FileListBox1->SetName("FileListBox1");
-  FileListBox1->SetParent(Panel1);
-  FileListBox1->SetBounds(1, 128, 155, 201);
-  FileListBox1->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
-  FileListBox1->SetItemHeight(13);
-  FileListBox1->SetMask(kViewerMask);
-  FileListBox1->SetTabOrder(2);
-  FileListBox1->OnClick = [this](TObject* s) { FileListBox1Click(s); };
+  CreateBrowsingControls();
 
   Splitter1 = new TSplitter(this);
   Splitter1->SetName("Splitter1");
@@ -121,7 +120,57 @@ void TForm1::CreateComponents() {
   Panel2->SetTabOrder(1);
   Panel2->OnResize = [this](TObject* s) { Panel2Resize(s); };
   Panel2->OnDblClick = [this](TObject* s) { Panel2DblClick(s); };
+  CreateImageControls();
 
+  Timer1 = new TTimer(this);
+  Timer1->SetName("Timer1");
+  Timer1->SetEnabled(false);
+  Timer1->OnTimer = [this](TObject* s) { Timer1Timer(s); };
+
+  // The browsing controls feed each other: drive -> directory -> file list <- filter.
+  DriveComboBox1->SetDirList(DirectoryListBox1);
+  DirectoryListBox1->SetFileList(FileListBox1);
+  FilterComboBox1->SetFileList(FileListBox1);
+  EnableAlign();
+}
+
+void TForm1::CreateBrowsingControls() {
+  DriveComboBox1 = new TDriveComboBox(this);
+  DriveComboBox1->SetName("DriveComboBox1");
+  DriveComboBox1->SetParent(Panel1);
+  DriveComboBox1->SetBounds(1, 4, 155, 19);
+  DriveComboBox1->SetAnchors(TAnchors{akLeft, akTop, akRight});
+  DriveComboBox1->SetTabOrder(0);
+
+  DirectoryListBox1 = new TDirectoryListBox(this);
+  DirectoryListBox1->SetName("DirectoryListBox1");
+  DirectoryListBox1->SetParent(Panel1);
+  DirectoryListBox1->SetBounds(1, 25, 155, 101);
+  DirectoryListBox1->SetAnchors(TAnchors{akLeft, akTop, akRight});
+  DirectoryListBox1->SetItemHeight(16);
+  DirectoryListBox1->SetTabOrder(1);
+  DirectoryListBox1->OnChange = [this](TObject* s) { DirectoryListBox1Change(s); };
+
+  FileListBox1 = new TFileListBox(this);
+  FileListBox1->SetName("FileListBox1");
+  FileListBox1->SetParent(Panel1);
+  FileListBox1->SetBounds(1, 128, 155, 201);
+  FileListBox1->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
+  FileListBox1->SetItemHeight(13);
+  FileListBox1->SetMask(kViewerMask);
+  FileListBox1->SetTabOrder(2);
+  FileListBox1->OnClick = [this](TObject* s) { FileListBox1Click(s); };
+
+  FilterComboBox1 = new TFilterComboBox(this);
+  FilterComboBox1->SetName("FilterComboBox1");
+  FilterComboBox1->SetParent(Panel1);
+  FilterComboBox1->SetBounds(1, 330, 155, 21);
+  FilterComboBox1->SetAnchors(TAnchors{akLeft, akRight, akBottom});
+  FilterComboBox1->SetFilter(kViewerFilter);
+  FilterComboBox1->SetTabOrder(3);
+}
+
+void TForm1::CreateImageControls() {
   Image1 = new TImage(this);
   Image1->SetName("Image1");
   Image1->SetParent(Panel2);
@@ -137,11 +186,21 @@ void TForm1::CreateComponents() {
     Image1MouseUp(s, b, sh, x, y);
   };
 
-  Timer1 = new TTimer(this);
-  Timer1->SetName("Timer1");
-  Timer1->SetEnabled(false);
-  Timer1->OnTimer = [this](TObject* s) { Timer1Timer(s); };
-  EnableAlign();
+  GIFAnimator1 = new TGIFAnimator(this);
+  GIFAnimator1->SetName("GIFAnimator1");
+  GIFAnimator1->SetParent(Panel2);
+  GIFAnimator1->SetBounds(132, 4, 105, 105);
+  GIFAnimator1->SetAnimate(true);
+  GIFAnimator1->OnDblClick = [this](TObject* s) { GIFAnimator1DblClick(s); };
+  GIFAnimator1->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    GIFAnimator1MouseDown(s, b, sh, x, y);
+  };
+  GIFAnimator1->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) {
+    GIFAnimator1MouseMove(s, sh, x, y);
+  };
+  GIFAnimator1->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    GIFAnimator1MouseUp(s, b, sh, x, y);
+  };
 }
 
 // ---- start-up and shutdown ----------------------------------------------------------------------
@@ -149,6 +208,8 @@ void TForm1::CreateComponents() {
 void TForm1::FormCreate(TObject*) {
   Image1->SetWidth(0);
   Image1->SetHeight(0);
+  GIFAnimator1->SetWidth(0);
+  GIFAnimator1->SetHeight(0);
   FitToPanel = true;
   DragOriginX = 0;
   DragOriginY = 0;
@@ -190,8 +251,14 @@ void TForm1::ReadSettings() {
 void TForm1::OpenCommandLineFile() {
   if (arguments_.size() != 1) return;
   const std::string& argument = arguments_[0];
-  // The drive selector joins the window later; until then the file list alone takes the path.
   try {
+    const std::string drive = ExtractFileDrive(argument);
+    if (!drive.empty()) DriveComboBox1->SetDriveLetter(drive[0]);
+  } catch (const std::exception&) {
+    // A drive that cannot be chosen is passed over; the directory below decides.
+  }
+  try {
+    DirectoryListBox1->SetDirectory(ExtractFileDir(argument));
     FileListBox1->ApplyPathText(argument);
     FileListBox1Click(FileListBox1);
   } catch (const std::exception&) {
@@ -238,6 +305,7 @@ void TForm1::FileListBox1Click(TObject*) {
 
 void TForm1::ShowStillImage(const std::string& path) {
   try {
+    if (GIFAnimator1->Visible()) GIFAnimator1->Hide();
     Image1->Hide();
     Image1->SetAutoSize(true);
     Image1->Picture().ReadFromFile(path);
@@ -255,10 +323,24 @@ void TForm1::ShowStillImage(const std::string& path) {
   }
 }
 
-void TForm1::ShowGif(const std::string&) {
-  // The animated display arrives with its own control; until then a GIF leaves the area empty.
-  Image1->Hide();
-  EmptyImageArea();
+void TForm1::ShowGif(const std::string& path) {
+  try {
+    if (Image1->Visible()) Image1->Hide();
+    GIFAnimator1->Hide();
+    GIFAnimator1->Image()->ReadFromFile(path);
+    const int AW = GIFAnimator1->Width();
+    const int AH = GIFAnimator1->Height();
+    StatusBar1->Panels()[0]->SetText(IntToStr(AW) + " x " + IntToStr(AH));
+    // GIFs are never scaled: a large one is centred and cut off on every side.
+    GIFAnimator1->SetTop(Half(Panel2->Height() - AH));
+    GIFAnimator1->SetLeft(Half(Panel2->Width() - AW));
+    GIFAnimator1->Show();
+  } catch (const std::exception&) {
+    GIFAnimator1->Hide();
+    GIFAnimator1->SetWidth(0);
+    GIFAnimator1->SetHeight(0);
+    GIFAnimator1->Show();
+  }
 }
 
 void TForm1::EmptyImageArea() {
@@ -318,6 +400,8 @@ void TForm1::Panel2Resize(TObject*) {
   }
   if (Image1->Visible()) {
     if (Image1->Width() != 0 && Image1->Height() != 0) FileListBox1Click(this);
+  } else if (GIFAnimator1->Width() != 0 && GIFAnimator1->Height() != 0) {
+    FileListBox1Click(this);
   }
 }
 
@@ -512,7 +596,10 @@ void TForm1::BottomRefresh(TObject*) {
 }
 
 void TForm1::DirectoryListBox1Change(TObject*) {
-  if (FileListBox1->Count() == 0) EmptyImageArea();
+  if (FileListBox1->Count() == 0) {
+    if (!Image1->Visible()) GIFAnimator1->Hide();
+    EmptyImageArea();
+  }
   for (int i = 0; i < 3; ++i) StatusBar1->Panels()[i]->SetText("");
   SetCaption(VersionCaption);
 }
@@ -549,7 +636,28 @@ void TForm1::Image1DblClick(TObject*) {
   }
 }
 
-void TForm1::Panel2DblClick(TObject* Sender) { Image1DblClick(Sender); }
+void TForm1::Panel2DblClick(TObject* Sender) {
+  if (Image1->Visible()) {
+    Image1DblClick(Sender);
+  } else {
+    GIFAnimator1DblClick(Sender);
+  }
+}
+
+// The animated control is dragged and double-clicked exactly like the still image.
+void TForm1::GIFAnimator1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+  Image1MouseDown(Sender, Button, Shift, X, Y);
+}
+
+void TForm1::GIFAnimator1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y) {
+  Image1MouseMove(Sender, Shift, X, Y);
+}
+
+void TForm1::GIFAnimator1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+  Image1MouseUp(Sender, Button, Shift, X, Y);
+}
+
+void TForm1::GIFAnimator1DblClick(TObject* Sender) { Image1DblClick(Sender); }
 
 void TForm1::Panel1Resize(TObject*) {}
 

@@ -10,7 +10,11 @@
 namespace lumivane {
 
 class TPanel;
+class TDriveComboBox;
+class TDirectoryListBox;
 class TFileListBox;
+class TFilterComboBox;
+class TGIFAnimator;
 class TImage;
 class TSplitter;
 class TStatusBar;
@@ -23,12 +27,16 @@ class TForm1 : public TForm {
 
   // Components, in the order the window declares them.
   TPanel* Panel1 = nullptr;
+  TDriveComboBox* DriveComboBox1 = nullptr;
+  TDirectoryListBox* DirectoryListBox1 = nullptr;
   TFileListBox* FileListBox1 = nullptr;
   TPanel* Panel2 = nullptr;
   TImage* Image1 = nullptr;
   TSplitter* Splitter1 = nullptr;
   TStatusBar* StatusBar1 = nullptr;
+  TGIFAnimator* GIFAnimator1 = nullptr;
   TTimer* Timer1 = nullptr;
+  TFilterComboBox* FilterComboBox1 = nullptr;
 
   // The help window, shown modally by F1.
   TForm2* Form2 = nullptr;
@@ -72,12 +80,18 @@ class TForm1 : public TForm {
   void Image1DblClick(TObject* Sender);
   void Panel2DblClick(TObject* Sender);
   void Panel1Resize(TObject* Sender);
+  void GIFAnimator1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void GIFAnimator1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void GIFAnimator1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void GIFAnimator1DblClick(TObject* Sender);
 
   // Where the Yes/No boxes of the file commands put their top-left corner: centred on the window.
   TPoint DialogAnchor() const;
 
  private:
   void CreateComponents();
+  void CreateBrowsingControls();
+  void CreateImageControls();
   void ReadSettings();
   void WriteSettings();
   void OpenCommandLineFile();

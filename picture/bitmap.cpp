@@ -16,6 +16,7 @@
 #include "picture/dib_reader.h"
 #include "picture/dib_writer.h"
 #include "picture/gdi_helpers.h"
+#include "picture/locked_drawing.h"
 #include "platform/gdi/gdi.h"
 #include "platform/platform_error.h"
 
@@ -675,6 +676,7 @@ void TBitmap::BuildMask() {
 // drawing
 
 void TBitmap::DrawInto(TCanvas& Canvas, const TRect& Rect) {
+  TLockedDrawing locked_drawing(*this);
   if (IsEmpty()) return;
   HDC target = Canvas.Handle();
   PaletteNeeded();

@@ -80,12 +80,17 @@ void TBitmapCanvas::FreeContext() {
 
 void DeselectBitmap(HBITMAP Bitmap) {
   if (Bitmap == nullptr) return;
-  auto& list = Canvases();
-  std::lock_guard<std::recursive_mutex> guard(list.lock);
-  // FreeContext removes the canvas from the list: walk a copy.
-  const std::vector<TBitmapCanvas*> holders = list.items;
-  for (TBitmapCanvas* canvas : holders)
-    if (canvas->selected_ == Bitmap) canvas->FreeContext();
+  // The holders are collected under the list lock and freed after it is released: freeing takes
+  // each canvas's own lock, and a canvas creating its context takes its lock before the list's,
+  // so holding the list lock here while freeing could deadlock two drawing threads.
+  std::vector<TBitmapCanvas*> holders;
+  {
+    auto& list = Canvases();
+    std::lock_guard<std::recursive_mutex> guard(list.lock);
+    for (TBitmapCanvas* canvas : list.items)
+      if (canvas->selected_ == Bitmap) holders.push_back(canvas);
+  }
+  for (TBitmapCanvas* canvas : holders) canvas->FreeContext();
 }
 
 }  // namespace lumivane

@@ -130,8 +130,9 @@ TEST_F(FileCommandsTest, RenameTakesTheAnswerAsTypedAndSelectsTheNewName) {
   Key(VK_F1 + 1);
   EXPECT_TRUE(fs::exists(pictures_ / "z.bmp ")) << "the trailing blank is kept";
   EXPECT_EQ(SelectedName(), "z.bmp ");
-  // The display step is not run: the caption still names the old file.
-  EXPECT_EQ(form_->Caption(), "Lumivane 1.5 - " + Program(pictures_ / "a.bmp"));
+  // The display step is not run; selecting by path re-enters the directory, whose change notice
+  // leaves the bare version in the caption.
+  EXPECT_EQ(form_->Caption(), "Lumivane 1.5");
   dialogs_.QueueInput(std::nullopt);  // Cancel returns the name: nothing happens
   Key(VK_F1 + 1);
   EXPECT_TRUE(fs::exists(pictures_ / "z.bmp "));

@@ -20,6 +20,7 @@
 #include "framework/scripted_dialog_service.h"
 #include "framework/status_bar.h"
 #include "framework/timer.h"
+#include "gif/gif_animator.h"
 #include "picture/image.h"
 #include "platform/current_directory.h"
 #include "platform/path_conversion.h"
@@ -354,19 +355,54 @@ TEST_F(MainWindowTest, UnreadableFilesEmptyTheImageAreaSilently) {
   WriteBmp(pictures_ / "a.bmp", 30, 20, Solid(0));
   std::ofstream(pictures_ / "b.jpe") << "not registered";
   std::ofstream(pictures_ / "c.txt") << "plain text";
-  std::ofstream(pictures_ / "d.gif") << "GIF89a";
+  std::ofstream(pictures_ / "d.gif") << "GIF10a";
   Open();
   form_->FileListBox1->SetMask("*.*");
   Select("a.bmp");
   EXPECT_EQ(ImageBounds().Width(), 30);
-  for (const char* name : {"b.jpe", "c.txt", "d.gif"}) {
+  for (const char* name : {"b.jpe", "c.txt"}) {
     Select(name);
     EXPECT_TRUE(form_->Image1->Visible()) << name;
     EXPECT_EQ(ImageBounds().Width(), 0) << name;
     EXPECT_EQ(ImageBounds().Height(), 0) << name;
     EXPECT_EQ(Panel(0), "30 x 20") << name;
   }
+  Select("d.gif");  // not a GIF version: the animated control is emptied instead
+  EXPECT_FALSE(form_->Image1->Visible());
+  EXPECT_TRUE(form_->GIFAnimator1->Visible());
+  EXPECT_EQ(form_->GIFAnimator1->Width(), 0);
+  EXPECT_EQ(Panel(0), "30 x 20");
   EXPECT_TRUE(dialogs_.Shown().empty());
+}
+
+// A GIF whose logical screen is width x height, with one 1 x 1 frame.
+void WriteGif(const fs::path& path, int width, int height) {
+  const unsigned char bytes[] = {
+      'G', 'I', 'F', '8', '9', 'a', static_cast<unsigned char>(width), static_cast<unsigned char>(width >> 8),
+      static_cast<unsigned char>(height), static_cast<unsigned char>(height >> 8), 0x80, 0, 0,
+      0, 0, 0, 255, 255, 255,              // two-colour global table
+      ',', 0, 0, 0, 0, 1, 0, 1, 0, 0,      // one pixel at 0,0
+      2, 2, 0x44, 0x01, 0,                 // clear, 0, end
+      ';'};
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+TEST_F(MainWindowTest, GifsAreCentredAtNaturalSizeInTheAnimatedControl) {
+  WriteGif(pictures_ / "big.Gif", 1000, 1000);
+  WriteGif(pictures_ / "small.gif", 100, 50);
+  WriteBmp(pictures_ / "still.bmp", 30, 20, Solid(0));
+  Open();
+  SizeImagePanel(800, 600);
+  Select("big.Gif");  // the extension is compared in upper case
+  EXPECT_FALSE(form_->Image1->Visible());
+  EXPECT_TRUE(form_->GIFAnimator1->Visible());
+  EXPECT_EQ(form_->GIFAnimator1->BoundsRect(), Bounds(-100, -200, 1000, 1000));
+  EXPECT_EQ(Panel(0), "1000 x 1000");
+  Select("small.gif");
+  EXPECT_EQ(form_->GIFAnimator1->BoundsRect(), Bounds(350, 275, 100, 50));
+  Select("still.bmp");
+  EXPECT_TRUE(form_->Image1->Visible());
+  EXPECT_FALSE(form_->GIFAnimator1->Visible());
 }
 
 TEST_F(MainWindowTest, ChoosingAnotherDirectoryClearsTheStatusAndEmptiesForAnEmptyList) {

@@ -1,0 +1,364 @@
+#include "gif/gif_animator.h"
+
+#include "framework/application.h"
+#include "framework/win_control.h"
+#include "gif/gif_frame.h"
+#include "gif/stretch_transparent.h"
+#include "picture/bitmap.h"
+#include "platform/gdi/gdi.h"
+
+namespace lumivane {
+
+namespace {
+
+constexpr uint32_t kShortestDelay = 50;
+constexpr uint32_t kLongestDelay = 10000;
+
+// A colour as a palette-relative RGB value, the form in which colours go to the device.
+TColor PaletteColor(TColor Color) { return static_cast<TColor>(ColorToRGB(Color) | 0x02000000); }
+
+// Holds a state lock for one scope.
+class TStateGuard {
+ public:
+  explicit TStateGuard(TImageControlBase& Control) : control_(Control) { control_.LockState(); }
+  ~TStateGuard() { control_.UnlockState(); }
+  TStateGuard(const TStateGuard&) = delete;
+  TStateGuard& operator=(const TStateGuard&) = delete;
+
+ private:
+  TImageControlBase& control_;
+};
+
+// Holds a canvas lock for one scope.
+class TCanvasGuard {
+ public:
+  explicit TCanvasGuard(TCanvas& Canvas) : canvas_(Canvas) { canvas_.Lock(); }
+  ~TCanvasGuard() { canvas_.Unlock(); }
+  TCanvasGuard(const TCanvasGuard&) = delete;
+  TCanvasGuard& operator=(const TCanvasGuard&) = delete;
+
+ private:
+  TCanvas& canvas_;
+};
+
+}  // namespace
+
+TGIFAnimator::TGIFAnimator(TComponent* AOwner)
+    : TImageControlBase(AOwner), frame_timer_(new TAnimationTimer(this)) {
+  SetAutoSize(true);
+  image_ = std::make_unique<TGIFImage>();
+  WatchedGraphic = image_.get();
+  image_->OnChange = [this](TObject* Sender) { HandleImageChange(Sender); };
+}
+
+TGIFAnimator::~TGIFAnimator() {
+  BeginDestruction();
+  OnStart = nullptr;
+  OnStop = nullptr;
+  OnChange = nullptr;
+  OnFrameChanged = nullptr;
+  SetAnimate(false);
+  // A tick already running on the timer thread still uses the frames and the image.
+  frame_timer_->WaitForTick();
+  cached_frame_.reset();
+  image_->OnChange = nullptr;
+  WatchedGraphic = nullptr;
+  image_.reset();
+}
+
+// ---- properties -----------------------------------------------------------------------------
+
+void TGIFAnimator::SetAnimate(bool Value) {
+  if (Value == animate_) return;
+  if (Value) {
+    frame_timer_->SetOnTimer([this](TObject* Sender) { TimerTick(Sender); });
+    frame_timer_->SetEnabled(true);
+    animate_ = frame_timer_->Enabled();
+    DoStart();
+  } else {
+    frame_timer_->SetEnabled(false);
+    frame_timer_->SetOnTimer(nullptr);
+    animate_ = false;
+    DoStop();
+    ImageUpdated();
+  }
+}
+
+void TGIFAnimator::SetAsyncDrawing(bool Value) {
+  if (Value == async_drawing_) return;
+  TStateGuard state(*this);
+  if (Value) EnableLockedBitmapDrawing();
+  frame_timer_->SetSyncEvent(!Value);
+  async_drawing_ = Value;
+}
+
+void TGIFAnimator::SetDrawingFlag(bool& Field, bool Value) {
+  if (Value == Field) return;
+  {
+    TStateGuard state(*this);
+    Field = Value;
+  }
+  ImageUpdated();
+  if (animate_) Repaint();
+}
+
+void TGIFAnimator::SetCenter(bool Value) { SetDrawingFlag(center_, Value); }
+void TGIFAnimator::SetStretch(bool Value) { SetDrawingFlag(stretch_, Value); }
+void TGIFAnimator::SetTransparent(bool Value) { SetDrawingFlag(transparent_, Value); }
+
+void TGIFAnimator::SetFrameIndex(int Value) {
+  if (Value == frame_index_ || Value >= image_->FrameCount() || Value < 0) return;
+  {
+    TStateGuard state(*this);
+    frame_index_ = Value;
+    if (frame_index_ >= 0 && image_->FrameCount() > 0) frame_timer_->SetInterval(FrameDelay());
+  }
+  DoFrameChanged();
+  ImageUpdated();
+}
+
+void TGIFAnimator::SetImage(TGIFImage* Value) {
+  // The copy fires the image's OnChange, whose handler takes the state lock again.
+  TStateGuard state(*this);
+  image_->AssignFrom(Value);
+}
+
+// ---- events ---------------------------------------------------------------------------------
+
+void TGIFAnimator::DoChange() { Fire(OnChange, this); }
+void TGIFAnimator::DoFrameChanged() { Fire(OnFrameChanged, this); }
+void TGIFAnimator::DoStart() { Fire(OnStart, this); }
+void TGIFAnimator::DoStop() { Fire(OnStop, this); }
+
+// ---- frames ---------------------------------------------------------------------------------
+
+uint32_t TGIFAnimator::FrameDelay() {
+  const int count = image_->FrameCount();
+  if (frame_index_ < 0 || frame_index_ >= count || count < 2) return 0;
+  const uint32_t delay = image_->FrameAt(frame_index_)->DelayTime;
+  if (delay < kShortestDelay) return kShortestDelay;
+  if (delay > kLongestDelay) return kLongestDelay;
+  return delay;
+}
+
+TRect TGIFAnimator::FrameBox(int Index) const {
+  TGIFFrame* frame = image_->FrameAt(Index);
+  return Bounds(frame->Origin.X, frame->Origin.Y, frame->FrameWidth(), frame->FrameHeight());
+}
+
+void TGIFAnimator::DrawFrameAt(TCanvas& Canvas, int Index) const {
+  image_->FrameAt(Index)->DrawFrame(Canvas, FrameBox(Index), true);
+}
+
+TColor TGIFAnimator::ChooseBackground(TBitmap& Bitmap, TColor& TransColor) const {
+  // The colour is chosen by the image's own active frame, not by the frame being composed.
+  const TGIFFrame* active = image_->FrameAt(image_->ActiveFrameIndex);
+  if (active->TransparentColor != clNone) {
+    HDC dc = Bitmap.Canvas().Handle();
+    TransColor = static_cast<TColor>(GetNearestColor(dc, ColorToRGB(active->TransparentColor)));
+    return PaletteColor(TransColor);
+  }
+  if (image_->BackColor() != clNone && image_->Transparent()) {
+    return PaletteColor(image_->BackColor());
+  }
+  return PaletteColor(clWindow);
+}
+
+int TGIFAnimator::FirstFrameToLayDown(int Index) const {
+  // The latest full-screen frame that hides everything before it: an opaque one, or one that is
+  // cleared to the background before the frame being composed.
+  const int width = image_->LogicalWidth();
+  const int height = image_->LogicalHeight();
+  int first = std::max(0, Index);
+  while (first > 0) {
+    TGIFFrame* frame = image_->FrameAt(first);
+    const bool fullScreen = frame->FrameWidth() == width && frame->FrameHeight() == height;
+    const bool hidesEarlier =
+        frame->TransparentColor == clNone ||
+        (frame->DisposalMethod == DisposalBackground && first < Index);
+    if (fullScreen && hidesEarlier) break;
+    --first;
+  }
+  return first;
+}
+
+void TGIFAnimator::LayDownFrames(TCanvas& Canvas, int First, int Index) const {
+  for (int i = First; i < Index; ++i) {
+    switch (image_->FrameAt(i)->DisposalMethod) {
+      case DisposalUnspecified:
+      case DisposalLeave:
+        DrawFrameAt(Canvas, i);
+        break;
+      case DisposalBackground:
+        // At the first frame the background is what the fill laid down already.
+        if (i > First) Canvas.FillRect(FrameBox(i));
+        break;
+      default:
+        break;  // restored to what was before it, or unknown: the frame leaves no trace
+    }
+  }
+}
+
+TBitmap* TGIFAnimator::ComposeFrame(int Index, TColor& TransColor) {
+  Index = std::min(Index, image_->FrameCount() - 1);
+  const bool reuse = cached_frame_ != nullptr && cached_index_ == Index - 1 &&
+                     cached_index_ >= 0 &&
+                     image_->FrameAt(cached_index_)->DisposalMethod != DisposalPrevious;
+  std::unique_ptr<TBitmap> rebuilt;
+  TBitmap* result = nullptr;
+  if (reuse) {
+    result = cached_frame_.get();
+    TransColor = cached_trans_color_;
+  } else {
+    cached_frame_.reset();
+    rebuilt = std::make_unique<TBitmap>();
+    result = rebuilt.get();
+  }
+
+  TCanvas& canvas = result->Canvas();
+  TCanvasGuard locked(canvas);
+  if (!reuse) result->SetSize(image_->LogicalWidth(), image_->LogicalHeight());
+  HDC dc = canvas.Handle();
+  HPALETTE palette = image_->PaletteHandle();
+  HPALETTE oldPalette = nullptr;
+  if (palette != nullptr) {
+    oldPalette = SelectPalette(dc, palette, FALSE);
+    RealizePalette(dc);
+  }
+  try {
+    if (reuse) {
+      // One step forward: only the previous frame's disposal and the new frame are drawn.
+      if (image_->FrameAt(cached_index_)->DisposalMethod == DisposalBackground) {
+        canvas.FillRect(FrameBox(cached_index_));
+      }
+    } else {
+      canvas.Brush().SetColor(ChooseBackground(*result, TransColor));
+      canvas.FillRect(Rect(0, 0, result->ImageWidth(), result->ImageHeight()));
+      LayDownFrames(canvas, FirstFrameToLayDown(Index), Index);
+    }
+    DrawFrameAt(canvas, Index);
+    if (!reuse && TransColor != clNone && transparent_) {
+      result->SetTransparentColor(PaletteColor(TransColor));
+      result->SetTransparent(true);
+    }
+  } catch (...) {
+    if (palette != nullptr) SelectPalette(dc, oldPalette, FALSE);
+    throw;  // a rebuilt bitmap is freed with its holder; CachedFrame stays empty then
+  }
+  if (palette != nullptr) SelectPalette(dc, oldPalette, FALSE);
+
+  if (rebuilt) cached_frame_ = std::move(rebuilt);
+  cached_index_ = Index;
+  cached_trans_color_ = TransColor;
+  return result;
+}
+
+// ---- painting -------------------------------------------------------------------------------
+
+TRect TGIFAnimator::DestinationFor(const TBitmap& Frame) const {
+  auto& frame = const_cast<TBitmap&>(Frame);
+  const int width = frame.ImageWidth();
+  const int height = frame.ImageHeight();
+  if (stretch_) return Rect(0, 0, ClientWidth(), ClientHeight());
+  if (center_) {
+    // Integer division truncates toward zero, so a frame larger than the control is cut evenly.
+    return Bounds((ClientWidth() - width) / 2, (ClientHeight() - height) / 2, width, height);
+  }
+  return Rect(0, 0, width, height);
+}
+
+void TGIFAnimator::DrawImage() {
+  if (image_->Transparent() || image_->IsEmpty()) CopyParentBackground(this, Canvas());
+  if (image_->IsEmpty() || image_->LogicalWidth() < 1 || image_->LogicalHeight() < 1) return;
+  TColor transColor = clNone;
+  TBitmap* frame = ComposeFrame(frame_index_, transColor);
+  TCanvasGuard locked(frame->Canvas());
+  const TRect dest = DestinationFor(*frame);
+  if (transColor != clNone && transparent_) {
+    StretchTransparent(Canvas(), dest.Left, dest.Top, dest.Width(), dest.Height(), *frame,
+                       Rect(0, 0, frame->ImageWidth(), frame->ImageHeight()), transColor);
+  } else {
+    frame->DrawInto(Canvas(), dest);
+  }
+}
+
+HPALETTE TGIFAnimator::GetPalette() {
+  if (image_ == nullptr || image_->IsEmpty()) return nullptr;
+  return image_->PaletteHandle();
+}
+
+// ---- auto-size ------------------------------------------------------------------------------
+
+void TGIFAnimator::AdjustToImage() {
+  if (Loading() || !AutoSize() || image_ == nullptr || image_->IsEmpty()) return;
+  SetBounds(Left(), Top(), image_->LogicalWidth(), image_->LogicalHeight());
+}
+
+bool TGIFAnimator::CanAutoSize(int& NewWidth, int& NewHeight) {
+  // The image is made after auto-size is switched on in the constructor.
+  if (image_ == nullptr || image_->IsEmpty()) return true;
+  if (Align() == alNone || Align() == alLeft || Align() == alRight) {
+    NewWidth = image_->LogicalWidth();
+  }
+  if (Align() == alNone || Align() == alTop || Align() == alBottom) {
+    NewHeight = image_->LogicalHeight();
+  }
+  return true;
+}
+
+// ---- animation ------------------------------------------------------------------------------
+
+void TGIFAnimator::RunOnMainThreadIfAsync(const std::function<void()>& Method) {
+  if (async_drawing_) {
+    frame_timer_->RunSynchronized(Method);
+  } else {
+    Method();
+  }
+}
+
+void TGIFAnimator::StepFrame() {
+  frame_index_ = frame_index_ < image_->FrameCount() - 1 ? frame_index_ + 1 : 0;
+  try {
+    // The handler runs before the paint takes the paint context and the canvas lock: on the main
+    // thread a paint may be waiting for those, and it could never run the handler.
+    if (async_drawing_ && OnFrameChanged) {
+      frame_timer_->RunSynchronized([this] { DoFrameChanged(); });
+    } else {
+      DoFrameChanged();
+    }
+    PaintNow();
+  } catch (...) {
+    if (frame_index_ >= 0 && frame_index_ < image_->FrameCount()) {
+      frame_timer_->SetInterval(FrameDelay());
+    }
+    throw;
+  }
+  // The delay that follows is the one of the frame just shown.
+  if (frame_index_ >= 0 && frame_index_ < image_->FrameCount()) {
+    frame_timer_->SetInterval(FrameDelay());
+  }
+}
+
+void TGIFAnimator::TimerTick(TObject*) {
+  if (ControlState.Contains(csPaintCopy)) return;
+  if (!Visible() || image_->FrameCount() < 2) return;
+  if (Parent() == nullptr || !Parent()->HandleAllocated()) return;
+  TStateGuard state(*this);
+  StepFrame();
+  if (!Loop && frame_index_ == 0) RunOnMainThreadIfAsync([this] { StopAnimation(); });
+}
+
+void TGIFAnimator::HandleImageChange(TObject*) {
+  {
+    TStateGuard state(*this);
+    cached_index_ = -1;
+    cached_frame_.reset();
+    cached_trans_color_ = clNone;
+    frame_index_ = image_->ActiveFrameIndex;
+    if (frame_index_ >= 0 && image_->FrameCount() > 0) frame_timer_->SetInterval(FrameDelay());
+  }
+  ImageUpdated();
+  DoChange();
+}
+
+}  // namespace lumivane

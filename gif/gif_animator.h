@@ -1,0 +1,104 @@
+#pragma once
+// The animated GIF display: a windowless control that shows a TGIFImage and plays its frames on
+// its own animation timer. Every frame is shown composed over the frames before it (with their
+// disposal methods applied) in a kept bitmap of the logical screen, so a step forward draws only
+// the new frame.
+#include <memory>
+
+#include "framework/types.h"
+#include "gif/animation_timer.h"
+#include "gif/gif_image.h"
+#include "gif/image_control_base.h"
+
+namespace lumivane {
+
+class TBitmap;
+
+class TGIFAnimator : public TImageControlBase {
+ public:
+  explicit TGIFAnimator(TComponent* AOwner);
+  ~TGIFAnimator() override;
+
+  // ---- properties ----
+  // Paint on the timer thread (the timer then ticks unsynchronised).
+  bool AsyncDrawing() const { return async_drawing_; }
+  void SetAsyncDrawing(bool Value);
+  bool Animate() const { return animate_; }
+  void SetAnimate(bool Value);
+  bool Center() const { return center_; }
+  void SetCenter(bool Value);
+  bool Stretch() const { return stretch_; }
+  void SetStretch(bool Value);
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool Value);
+  // The frame on show; out-of-range values and the current one are ignored.
+  int FrameIndex() const { return frame_index_; }
+  void SetFrameIndex(int Value);
+  // The picture (never null, owned). SetImage copies Value into it.
+  TGIFImage* Image() const { return image_.get(); }
+  void SetImage(TGIFImage* Value);
+  // After the last frame start again at frame 0; when false, stop after one pass.
+  bool Loop = true;
+
+  TAnimationTimer& FrameTimer() const { return *frame_timer_; }
+
+  // ---- operations ----
+  // The delay of the frame on show in milliseconds, clamped to 50..10000; 0 for an image with
+  // fewer than two frames or an index out of range.
+  uint32_t FrameDelay();
+  // The composed bitmap of frame Index (kept by the control as CachedFrame). TransColor is set to
+  // the transparent colour that goes with it, or left as given.
+  TBitmap* ComposeFrame(int Index, TColor& TransColor);
+  // The frame timer's handler while animating: steps to the next frame and shows it.
+  void TimerTick(TObject* Sender);
+  // Image.OnChange: drops the kept frame and starts again at the image's active frame.
+  void HandleImageChange(TObject* Sender);
+  void StopAnimation() { SetAnimate(false); }
+
+  // The kept composed frame and what goes with it.
+  TBitmap* CachedFrame() const { return cached_frame_.get(); }
+  int CachedIndex() const { return cached_index_; }
+  TColor CachedTransColor() const { return cached_trans_color_; }
+
+  TNotifyEvent OnStart;
+  TNotifyEvent OnStop;
+  TNotifyEvent OnChange;
+  TNotifyEvent OnFrameChanged;
+
+ protected:
+  virtual void DoChange();
+  virtual void DoFrameChanged();
+  virtual void DoStart();
+  virtual void DoStop();
+
+  void Paint() override { PaintContents(); }
+  void DrawImage() override;
+  HPALETTE GetPalette() override;
+  void AdjustToImage() override;
+  bool CanAutoSize(int& NewWidth, int& NewHeight) override;
+
+ private:
+  TRect FrameBox(int Index) const;
+  void DrawFrameAt(TCanvas& Canvas, int Index) const;
+  TColor ChooseBackground(TBitmap& Bitmap, TColor& TransColor) const;
+  int FirstFrameToLayDown(int Index) const;
+  void LayDownFrames(TCanvas& Canvas, int First, int Index) const;
+  TRect DestinationFor(const TBitmap& Frame) const;
+  void SetDrawingFlag(bool& Field, bool Value);
+  void StepFrame();
+  void RunOnMainThreadIfAsync(const std::function<void()>& Method);
+
+  std::unique_ptr<TGIFImage> image_;
+  TAnimationTimer* frame_timer_;  // owned as a component of this control
+  bool animate_ = false;
+  int frame_index_ = 0;
+  bool stretch_ = false;
+  bool center_ = false;
+  bool transparent_ = true;
+  std::unique_ptr<TBitmap> cached_frame_;
+  int cached_index_ = -1;
+  TColor cached_trans_color_ = clNone;
+  bool async_drawing_ = false;
+};
+
+}  // namespace lumivane
