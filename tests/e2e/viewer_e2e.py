@@ -131,6 +131,24 @@ class ViewerCase(unittest.TestCase):
         self.assertEqual(image.getpixel((left + width // 4, top + 1)), (255, 0, 0))
         self.close_and_wait(window)
 
+    def test_animated_gif_plays_its_frames(self):
+        frames = [Image.new("RGB", (120, 80), c) for c in ((255, 0, 0), (0, 255, 0), (0, 0, 255))]
+        path = os.path.join(self.pictures, "anim.gif")
+        frames[0].save(path, save_all=True, append_images=frames[1:], duration=100, loop=0)
+        window = self.start(self.windows_path(path))
+        self.session.wait_for_title(window, lambda t: t.endswith("anim.gif"))
+        # The GIF is centred in the 864 x 724 image panel, which starts at x = 160.
+        centre = (160 + 864 // 2, 724 // 2)
+        seen = set()
+        deadline = time.time() + 5
+        while time.time() < deadline and len(seen) < 3:
+            shot = os.path.join(self.root, "anim.png")
+            self.session.screenshot(shot, window)
+            seen.add(Image.open(shot).convert("RGB").getpixel(centre))
+            time.sleep(0.05)
+        self.assertEqual(seen, {(255, 0, 0), (0, 255, 0), (0, 0, 255)})
+        self.close_and_wait(window)
+
     @staticmethod
     def windows_path(native):
         return "C:" + native.replace("/", "\\")
