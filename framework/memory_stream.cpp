@@ -2,15 +2,25 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "framework/file_stream.h"
 
 namespace lumivane {
 
+void TMemoryStream::Reserve(int64_t capacity) {
+  if (capacity <= capacity_) return;
+  auto* block = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(capacity), 1));
+  if (block == nullptr) throw std::bad_alloc();
+  if (size_ > 0) std::memcpy(block, data_.get(), static_cast<size_t>(size_));
+  data_.reset(block);
+  capacity_ = capacity;
+}
+
 int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
   if (Count <= 0 || position_ >= size_) return 0;
   const int64_t n = std::min(Count, size_ - position_);
-  std::memcpy(Buffer, data_.data() + position_, static_cast<size_t>(n));
+  std::memcpy(Buffer, data_.get() + position_, static_cast<size_t>(n));
   position_ += n;
   return n;
 }
@@ -19,13 +29,11 @@ int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
   if (Count <= 0 || position_ < 0) return 0;
   const int64_t end = position_ + Count;
   if (end > size_) {
-    if (end > static_cast<int64_t>(data_.size())) {
-      // Grow geometrically so that many small writes stay linear.
-      data_.resize(static_cast<size_t>(std::max<int64_t>(end, static_cast<int64_t>(data_.size()) * 3 / 2)));
-    }
+    // Grow geometrically so that many small writes stay linear.
+    if (end > capacity_) Reserve(std::max<int64_t>(end, capacity_ * 3 / 2));
     size_ = end;
   }
-  std::memcpy(data_.data() + position_, Buffer, static_cast<size_t>(Count));
+  std::memcpy(data_.get() + position_, Buffer, static_cast<size_t>(Count));
   position_ = end;
   return Count;
 }
@@ -42,14 +50,19 @@ int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
 
 void TMemoryStream::SetSize(int64_t NewSize) {
   if (NewSize < 0) NewSize = 0;
-  data_.resize(static_cast<size_t>(NewSize));
+  if (NewSize > capacity_) {
+    Reserve(NewSize);
+  } else if (NewSize < size_) {
+    // Keep the bytes past the size zero, so that growing again reads as zero-filled.
+    std::memset(data_.get() + NewSize, 0, static_cast<size_t>(size_ - NewSize));
+  }
   size_ = NewSize;
   if (position_ > size_) position_ = size_;
 }
 
 void TMemoryStream::Clear() {
-  data_.clear();
-  data_.shrink_to_fit();
+  data_.reset();
+  capacity_ = 0;
   size_ = 0;
   position_ = 0;
 }
@@ -58,7 +71,7 @@ void TMemoryStream::LoadFromStream(TStream& Stream) {
   Stream.SetPosition(0);
   const int64_t count = Stream.Size();
   SetSize(count);
-  if (count != 0) Stream.ReadBuffer(data_.data(), count);
+  if (count != 0) Stream.ReadBuffer(data_.get(), count);
   position_ = 0;
 }
 
@@ -68,9 +81,9 @@ void TMemoryStream::LoadFromFile(const std::string& FileName) {
 }
 
 void TMemoryStream::Assign(std::vector<uint8_t> bytes) {
-  data_ = std::move(bytes);
-  size_ = static_cast<int64_t>(data_.size());
-  position_ = 0;
+  Clear();
+  SetSize(static_cast<int64_t>(bytes.size()));
+  if (!bytes.empty()) std::memcpy(data_.get(), bytes.data(), bytes.size());
 }
 
 }  // namespace lumivane

@@ -1,6 +1,8 @@
 #pragma once
 // A stream over a growable block of memory.
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,8 +20,8 @@ class TMemoryStream : public TStream {
   int64_t Size() override { return size_; }
   void SetSize(int64_t NewSize) override;
 
-  uint8_t* Memory() { return data_.data(); }
-  const uint8_t* Memory() const { return data_.data(); }
+  uint8_t* Memory() { return data_.get(); }
+  const uint8_t* Memory() const { return data_.get(); }
   void Clear();
 
   // Replaces the contents with the whole of Stream (from its start) or of a file (program path;
@@ -30,7 +32,16 @@ class TMemoryStream : public TStream {
   void Assign(std::vector<uint8_t> bytes);
 
  private:
-  std::vector<uint8_t> data_;
+  // Makes room for at least `capacity` bytes, keeping the contents.
+  void Reserve(int64_t capacity);
+
+  struct FreeDeleter {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  // Bytes past the size are always zero, so growing the stream reads as zero-filled. New blocks
+  // come from calloc: large ones are fresh zero pages that need no second pass to clear.
+  std::unique_ptr<uint8_t, FreeDeleter> data_;
+  int64_t capacity_ = 0;
   int64_t size_ = 0;
   int64_t position_ = 0;
 };
