@@ -1,6 +1,8 @@
 // The stream and string-list core.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <cstring>
 
 #include "framework/exception.h"
@@ -36,6 +38,25 @@ TEST(StreamCore, ExactReadRaisesWhenDataRunsOutAndCopyFromMovesBytes) {
   // A source shorter than asked raises.
   source.SetPosition(4);
   EXPECT_THROW(target.CopyFrom(source, 2), EReadError);
+}
+
+TEST(StreamCore, GrowingAMemoryStreamReadsAsZeroFilledEvenAfterShrinking) {
+  TMemoryStream stream;
+  const uint8_t bytes[] = {1, 2, 3, 4, 5, 6, 7, 8};
+  stream.WriteBuffer(bytes, sizeof bytes);
+  stream.SetSize(2);
+  stream.SetSize(6);  // the bytes that come back must not show the old contents
+  EXPECT_EQ(stream.Size(), 6);
+  EXPECT_EQ(std::vector<uint8_t>(stream.Memory(), stream.Memory() + 6),
+            (std::vector<uint8_t>{1, 2, 0, 0, 0, 0}));
+  stream.SetPosition(10);  // writing past the end leaves a zero gap
+  stream.WriteByte(9);
+  EXPECT_EQ(stream.Size(), 11);
+  EXPECT_EQ(stream.Memory()[8], 0);
+  EXPECT_EQ(stream.Memory()[10], 9);
+  stream.SetSize(4096 * 1024);  // a large block keeps what was there
+  EXPECT_EQ(stream.Memory()[1], 2);
+  EXPECT_EQ(stream.Memory()[4096 * 1024 - 1], 0);
 }
 
 TEST(StringListCore, SortedAddKeepsCaseInsensitiveOrderAndSkipsDuplicates) {
