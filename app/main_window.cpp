@@ -336,6 +336,9 @@ void TForm1::ShowGif(const std::string& path) {
     GIFAnimator1->SetLeft(Half(Panel2->Width() - AW));
     GIFAnimator1->Show();
   } catch (const std::exception&) {
+    // The image may still hold the previous GIF (a file that cannot be opened fails before the
+    // reader starts); it is emptied too, or auto-size would bring the old size back.
+    GIFAnimator1->Image()->AssignFrom(nullptr);
     GIFAnimator1->Hide();
     GIFAnimator1->SetWidth(0);
     GIFAnimator1->SetHeight(0);

@@ -11,47 +11,47 @@ namespace lumivane {
 
 namespace {
 
-// Reads a whole small text file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& contents) {
-  const int handle = FileOpen(path, 0);
-  if (handle < 0) return false;
-  char buffer[4096];
-  bool ok = true;
-  for (;;) {
-    const int64_t n = FileRead(handle, buffer, sizeof buffer);
-    if (n < 0) {
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    contents.append(buffer, static_cast<size_t>(n));
-    if (contents.size() > (1 << 20)) {  // not a settings file
-      ok = false;
-      break;
-    }
-  }
-  FileClose(handle);
-  return ok;
-}
-
-// Line reader with text-file semantics: a line ends at CR LF or a bare LF; reading past the end
-// yields an empty line.
+// Reads a text file line by line with text-file semantics: a line ends at CR LF or a bare LF;
+// reading past the end yields an empty line.
 class LineReader {
  public:
-  explicit LineReader(const std::string& text) : text_(text) {}
-  bool AtEnd() const { return position_ >= text_.size(); }
+  explicit LineReader(int handle) : handle_(handle) {}
+  // False when the file could not be read.
+  bool Ok() const { return ok_; }
+  bool AtEnd() {
+    Fill();
+    return position_ >= buffer_.size();
+  }
   std::string Next() {
-    const size_t start = position_;
-    while (position_ < text_.size() && text_[position_] != '\n' && text_[position_] != '\r') ++position_;
-    std::string line = text_.substr(start, position_ - start);
-    if (position_ < text_.size() && text_[position_] == '\r') ++position_;
-    if (position_ < text_.size() && text_[position_] == '\n') ++position_;
+    std::string line;
+    while (!AtEnd()) {
+      const char c = buffer_[position_++];
+      if (c == '\n') break;
+      if (c == '\r') {
+        if (!AtEnd() && buffer_[position_] == '\n') ++position_;
+        break;
+      }
+      line += c;
+    }
     return line;
   }
 
  private:
-  const std::string& text_;
+  void Fill() {
+    if (position_ < buffer_.size() || eof_ || !ok_) return;
+    buffer_.resize(4096);
+    const int64_t n = FileRead(handle_, buffer_.data(), static_cast<int64_t>(buffer_.size()));
+    if (n < 0) ok_ = false;
+    if (n <= 0) eof_ = true;
+    buffer_.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    position_ = 0;
+  }
+
+  int handle_;
+  std::string buffer_;
   size_t position_ = 0;
+  bool eof_ = false;
+  bool ok_ = true;
 };
 
 }  // namespace
@@ -59,17 +59,22 @@ class LineReader {
 std::string SettingsFilePath() { return ExtractFilePath(ExecutablePath()) + "Lumivane.dat"; }
 
 bool ReadSettingsFile(const std::string& path, const std::function<void(int, int)>& Apply) {
-  std::string contents;
-  if (!ReadWholeFile(path, contents)) return false;
-  LineReader lines(contents);
-  while (!lines.AtEnd()) {
+  const int handle = FileOpen(path, 0);
+  if (handle < 0) return false;
+  LineReader lines(handle);
+  bool loaded = true;
+  while (loaded && !lines.AtEnd()) {
     for (int field = 0; field < 5; ++field) {
       int32_t value = 0;
-      if (!TryStrToInt(lines.Next(), value)) return false;
+      if (!TryStrToInt(lines.Next(), value) || !lines.Ok()) {
+        loaded = false;
+        break;
+      }
       Apply(field, value);
     }
   }
-  return true;
+  FileClose(handle);
+  return loaded && lines.Ok();
 }
 
 void WriteSettingsFile(const std::string& path, const std::array<int, 5>& values) {

@@ -30,7 +30,10 @@ std::string Format(const char* format, ...) {
 std::string IntToStr(int64_t value) { return std::to_string(value); }
 
 bool TryStrToInt(const std::string& text, int32_t& value) {
-  const std::string s = Trim(text);
+  // Leading blanks are skipped; anything after the number makes the text invalid.
+  size_t start = 0;
+  while (start < text.size() && static_cast<unsigned char>(text[start]) <= ' ') ++start;
+  const std::string s = text.substr(start);
   size_t i = 0;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';

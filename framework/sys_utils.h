@@ -10,7 +10,7 @@ namespace lumivane {
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 std::string IntToStr(int64_t value);
-// Converts decimal text (optional sign, optional "$" or "0x" hex, surrounding blanks allowed) to a
+// Converts decimal text (leading blanks, optional sign, optional "$" or "0x" hex) to a
 // signed 32-bit integer; raises EConvertError "'%s' is not a valid integer value" otherwise.
 int32_t StrToInt(const std::string& text);
 // Same conversion without raising: returns false when the text is not a whole number.

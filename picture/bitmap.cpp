@@ -254,7 +254,6 @@ void TBitmap::PaletteNeeded() {
     image->Palette = CreateHalftonePalette(screen.dc);
     image->Halftone = image->Palette != nullptr;
   }
-  if (image->Palette == nullptr) IgnorePalette = true;
 }
 
 void TBitmap::SetPaletteHandle(HPALETTE Value) {

@@ -5,6 +5,7 @@
 
 #include "framework/sys_utils.h"
 #include "picture/bitmap.h"
+#include "picture/icon.h"
 #include "picture/metafile.h"
 
 namespace lumivane {
@@ -35,6 +36,8 @@ TClipboardFormats& ClipboardFormatRegistry() {
     list->Add(CF_METAFILEPICT, GraphicClassOf<TMetafile>());
     list->Add(CF_ENHMETAFILE, GraphicClassOf<TMetafile>());
     list->Add(CF_BITMAP, GraphicClassOf<TBitmap>());
+    // Icons travel in a private format of their own.
+    list->Add(RegisterClipboardFormatA("Icon Image"), GraphicClassOf<TIcon>());
     return list;
   }();
   return *registry;

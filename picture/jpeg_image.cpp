@@ -136,6 +136,7 @@ void TJPEGImage::ReplaceBitmap() { DecodedBitmap = std::make_unique<TBitmap>(); 
 
 void TJPEGImage::AssignFrom(TPersistent* Source) {
   if (auto* other = dynamic_cast<TJPEGImage*>(Source)) {
+    if (other == this) return;  // copying an image into itself changes nothing
     TJPEGData* data = other->SharedData;
     data->AddReference();  // before dropping our own: the two may be the same
     SharedData->DropReference();
@@ -144,7 +145,7 @@ void TJPEGImage::AssignFrom(TPersistent* Source) {
       TBitmap* decoded = other->DecodedBitmap.get();
       ReplaceBitmap();
       DecodedBitmap->AssignFrom(decoded);
-    } else if (other != this) {
+    } else {
       // The data changed, so pixels decoded from the old data no longer belong to this image.
       DecodedBitmap.reset();
     }

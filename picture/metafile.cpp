@@ -1,5 +1,6 @@
 #include "picture/metafile.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "framework/exception.h"
@@ -77,8 +78,12 @@ void TMetafile::ReadFromStream(TStream& Stream) {
       height = std::abs(I16(p + 12) - I16(p + 8)) * kScreenPixelsPerInch / inch;
     } else if (count >= 44 && U32(p) == 1 && U32(p + 40) == kEnhancedSignature) {
       // Enhanced header: inclusive bounds in device pixels.
-      width = std::abs(I32(p + 16) - I32(p + 8)) + 1;
-      height = std::abs(I32(p + 20) - I32(p + 12)) + 1;
+      // Widened first: hostile bounds must not overflow the arithmetic.
+      const int64_t w = std::llabs(int64_t{I32(p + 16)} - I32(p + 8)) + 1;
+      const int64_t h = std::llabs(int64_t{I32(p + 20)} - I32(p + 12)) + 1;
+      if (w > INT32_MAX || h > INT32_MAX) throw EInvalidGraphic(SInvalidMetafile);
+      width = static_cast<int>(w);
+      height = static_cast<int>(h);
     } else if (!(count >= 18 && (U16(p) == 1 || U16(p) == 2) && U16(p + 2) == 9)) {
       throw EInvalidGraphic(SInvalidMetafile);
     }

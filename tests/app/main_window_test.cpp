@@ -403,6 +403,15 @@ TEST_F(MainWindowTest, GifsAreCentredAtNaturalSizeInTheAnimatedControl) {
   Select("still.bmp");
   EXPECT_TRUE(form_->Image1->Visible());
   EXPECT_FALSE(form_->GIFAnimator1->Visible());
+  // A GIF that vanished after the list was read empties the animated control, even right after
+  // another GIF was shown in it.
+  Select("small.gif");
+  fs::remove(pictures_ / "big.Gif");
+  Select("big.Gif");
+  EXPECT_TRUE(form_->GIFAnimator1->Visible());
+  EXPECT_EQ(form_->GIFAnimator1->Width(), 0);
+  EXPECT_EQ(form_->GIFAnimator1->Height(), 0);
+  EXPECT_EQ(Panel(0), "100 x 50");
 }
 
 TEST_F(MainWindowTest, ChoosingAnotherDirectoryClearsTheStatusAndEmptiesForAnEmptyList) {

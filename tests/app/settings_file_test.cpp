@@ -56,6 +56,8 @@ TEST_F(SettingsFileTest, FailuresStopReadingAndKeepWhatWasApplied) {
   EXPECT_EQ(Read(), (std::pair<bool, std::vector<int>>{false, {0, 0, 700, 900}}));
   Write("0\r\nabc\r\n1\r\n2\r\n3\r\n");
   EXPECT_EQ(Read(), (std::pair<bool, std::vector<int>>{false, {0}}));
+  Write(" 7\r\n8 \r\n1\r\n2\r\n3\r\n");  // leading blanks pass, trailing ones do not
+  EXPECT_EQ(Read(), (std::pair<bool, std::vector<int>>{false, {7}}));
   std::remove(native_.c_str());
   EXPECT_FALSE(Read().first);  // missing file
 }

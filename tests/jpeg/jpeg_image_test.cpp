@@ -552,3 +552,23 @@ TEST_F(TJPEGImageTest, RegistrationAddsBothExtensionsOnce) {
 
 }  // namespace
 }  // namespace lumivane
+
+namespace lumivane {
+namespace {
+
+TEST(TJPEGImageCopy, CopyingAnImageIntoItselfKeepsItsPixels) {
+  JpegOptions options;
+  auto stream = StreamOf(MakeJpeg(options));
+  TJPEGImage image;
+  image.ReadFromStream(*stream);
+  const Rgb before = PixelOf(*image.DecodeBitmap(), 10, 10);
+  image.AssignFrom(&image);  // must not free the bitmap it copies from
+  ASSERT_TRUE(image.HasDecodedBitmap());
+  const Rgb after = PixelOf(*image.DecodeBitmap(), 10, 10);
+  EXPECT_EQ(after.R, before.R);
+  EXPECT_EQ(after.G, before.G);
+  EXPECT_EQ(after.B, before.B);
+}
+
+}  // namespace
+}  // namespace lumivane

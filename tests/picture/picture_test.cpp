@@ -129,6 +129,16 @@ TEST(Picture, ReadFromFileChoosesByExtensionAndKeepsTheOldGraphicOnFailure) {
   picture.ReadFromFile(files.Write("m.wmf", {}));
   EXPECT_NE(dynamic_cast<TMetafile*>(picture.Graphic()), nullptr);
   EXPECT_THROW(picture.ReadFromFile(files.Write("t.emf", Bytes(50, 'x'))), EInvalidGraphic);
+  // An enhanced header whose bounds span more than 2^31 pixels is refused, not overflowed.
+  Bytes emf(44, 0);
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) emf[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put32(0, 1);
+  put32(8, 0x80000000u);   // left INT_MIN
+  put32(16, 0x7FFFFFFFu);  // right INT_MAX
+  put32(40, 0x464D4520);   // " EMF"
+  EXPECT_THROW(picture.ReadFromFile(files.Write("huge.emf", emf)), EInvalidGraphic);
 }
 
 TEST(Picture, GraphicSetterCopiesAndStoredDataRoundTrips) {
