@@ -85,15 +85,9 @@ TDirectoryListBox::~TDirectoryListBox() {
 }
 
 void TDirectoryListBox::LoadGlyphs() {
-  InitLumivaneResources();
-  auto load = [](const char* name) {
-    auto glyph = std::make_unique<TBitmap>();
-    glyph->LoadFromResourceName(name);
-    return glyph;
-  };
-  open_folder_glyph_ = load("OPENFOLDER");
-  closed_folder_glyph_ = load("CLOSEDFOLDER");
-  current_folder_glyph_ = load("CURRENTFOLDER");
+  open_folder_glyph_ = LoadGlyph("OPENFOLDER");
+  closed_folder_glyph_ = LoadGlyph("CLOSEDFOLDER");
+  current_folder_glyph_ = LoadGlyph("CURRENTFOLDER");
 }
 
 void TDirectoryListBox::CreateWnd() {

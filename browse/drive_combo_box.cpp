@@ -60,17 +60,11 @@ TDriveComboBox::~TDriveComboBox() {
 }
 
 void TDriveComboBox::LoadGlyphs() {
-  InitLumivaneResources();
-  auto load = [](const char* name) {
-    auto glyph = std::make_unique<TBitmap>();
-    glyph->LoadFromResourceName(name);
-    return glyph;
-  };
-  floppy_glyph_ = load("FLOPPY");
-  fixed_glyph_ = load("HARD");
-  network_glyph_ = load("NETWORK");
-  cdrom_glyph_ = load("CDROM");
-  ram_glyph_ = load("RAM");
+  floppy_glyph_ = LoadGlyph("FLOPPY");
+  fixed_glyph_ = LoadGlyph("HARD");
+  network_glyph_ = LoadGlyph("NETWORK");
+  cdrom_glyph_ = LoadGlyph("CDROM");
+  ram_glyph_ = LoadGlyph("RAM");
 }
 
 void TDriveComboBox::CreateWnd() {

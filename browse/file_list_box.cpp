@@ -90,15 +90,9 @@ TFileListBox::~TFileListBox() {
 }
 
 void TFileListBox::LoadGlyphs() {
-  InitLumivaneResources();
-  auto load = [](const char* name) {
-    auto glyph = std::make_unique<TBitmap>();
-    glyph->LoadFromResourceName(name);
-    return glyph;
-  };
-  executable_glyph_ = load("EXECUTABLE");
-  folder_glyph_ = load("CLOSEDFOLDER");
-  unknown_glyph_ = load("UNKNOWNFILE");
+  executable_glyph_ = LoadGlyph("EXECUTABLE");
+  folder_glyph_ = LoadGlyph("CLOSEDFOLDER");
+  unknown_glyph_ = LoadGlyph("UNKNOWNFILE");
 }
 
 void TFileListBox::CreateWnd() {

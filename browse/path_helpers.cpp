@@ -7,9 +7,11 @@
 #include "framework/exception.h"
 #include "framework/font.h"
 #include "framework/sys_utils.h"
+#include "picture/bitmap.h"
 #include "platform/current_directory.h"
 #include "platform/file_operations.h"
 #include "platform/gdi/gdi.h"
+#include "resources/resources.h"
 #include "platform/platform_error.h"
 
 namespace lumivane {
@@ -84,14 +86,11 @@ bool IsExistingDirectory(const std::string& path) {
 
 bool IsExistingFile(const std::string& path) { return FileExists(path); }
 
-int FontLineHeight(TFont& font) {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ previous = SelectObject(dc, font.Handle());
-  TEXTMETRICA metrics{};
-  GetTextMetricsA(dc, &metrics);
-  SelectObject(dc, previous);
-  ReleaseDC(nullptr, dc);
-  return metrics.tmHeight;
+std::unique_ptr<TBitmap> LoadGlyph(const char* name) {
+  InitLumivaneResources();
+  auto glyph = std::make_unique<TBitmap>();
+  glyph->LoadFromResourceName(name);
+  return glyph;
 }
 
 void EnterDirectory(const std::string& path) {

@@ -2,9 +2,14 @@
 // Path operations shared by the browsing controls: the file-name comparison, joining a directory
 // and a name, the existence test for directories, the line height of a font, entering a directory
 // with the runtime's error, and the splitting of a path typed by a user.
+#include <memory>
 #include <string>
 
+#include "framework/font.h"
+
 namespace lumivane {
+
+class TBitmap;
 
 class TFont;
 
@@ -23,8 +28,8 @@ bool IsExistingDirectory(const std::string& path);
 // True when an entry of that name exists and is not a directory.
 bool IsExistingFile(const std::string& path);
 
-// The text height (tmHeight) of the font, measured on a screen device context.
-int FontLineHeight(TFont& font);
+// A control glyph from the program's bitmap resources (16-colour, keyed on its bottom-left pixel).
+std::unique_ptr<TBitmap> LoadGlyph(const char* name);
 
 // Makes a directory current; raises EInOutError with the platform's error code on failure.
 void EnterDirectory(const std::string& path);

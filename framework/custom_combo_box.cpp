@@ -27,16 +27,6 @@ constexpr int kButtonWidth = 16;   // the drop-down button inside the frame
 constexpr int kDefaultWidth = 145;
 constexpr uint16_t kVkF4 = VK_F1 + 3;
 
-// The text height (tmHeight) of a font, measured on a screen device context.
-int TextHeightOf(TFont& font) {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ previous = SelectObject(dc, font.Handle());
-  TEXTMETRICA metrics{};
-  GetTextMetricsA(dc, &metrics);
-  SelectObject(dc, previous);
-  ReleaseDC(nullptr, dc);
-  return metrics.tmHeight;
-}
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
   return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
@@ -213,7 +203,7 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner) : TCustomControl(AOwner) {
   TabStop = true;
   SetColor(clWindow);
   ControlStyle.Exclude(csClickEvents);  // the box runs its click handling itself
-  text_height_ = TextHeightOf(Font());
+  text_height_ = FontLineHeight(Font());
   SetBounds(Left(), Top(), kDefaultWidth, BoxHeight());
 }
 
@@ -310,7 +300,7 @@ void TCustomComboBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 
 void TCustomComboBox::FontChanged() {
   TCustomControl::FontChanged();
-  text_height_ = TextHeightOf(Font());
+  text_height_ = FontLineHeight(Font());
   AdjustBoxHeight();
 }
 

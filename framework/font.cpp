@@ -87,4 +87,14 @@ void TFont::AssignFrom(TPersistent* Source) {
   TPersistent::AssignFrom(Source);
 }
 
+int FontLineHeight(TFont& font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ previous = SelectObject(dc, font.Handle());
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, previous);
+  ReleaseDC(nullptr, dc);
+  return metrics.tmHeight;
+}
+
 }  // namespace lumivane

@@ -50,4 +50,7 @@ class TFont : public TGraphicsObject {
   HFONT handle_ = nullptr;
 };
 
+// The font's line height (the text metric's height) measured on a screen device context.
+int FontLineHeight(TFont& font);
+
 }  // namespace lumivane
