@@ -127,7 +127,16 @@ void TGIFFrame::CopyFrame(TGIFFrame& source) {
     SetComments(*comment->Lines);
 }
 
-void TGIFFrame::CopyGraphic(TGraphic& graphic) {
+void TGIFFrame::CopyGraphic(TGraphic& source) {
+  // Copying the frame's own bitmap: a shared copy keeps it alive across RenewBitmap.
+  std::unique_ptr<TBitmap> held;
+  TGraphic* from = &source;
+  if (bitmap_ != nullptr && &source == bitmap_.get()) {
+    held = std::make_unique<TBitmap>();
+    held->AssignFrom(&source);
+    from = held.get();
+  }
+  TGraphic& graphic = *from;
   ResetFrameData();
   RenewBitmap();
   TBitmap& bitmap = *bitmap_;

@@ -252,17 +252,28 @@ void TGIFImage::CopyImage(TGIFImage& source) {
 }
 
 void TGIFImage::CopyFrame(TGIFFrame& source) {
+  // The source may be one of this image's own frames, which ResetImage frees: then the copy is
+  // made from a stand-alone duplicate (it shares the coded data and the bitmap's image).
+  std::unique_ptr<TGIFFrame> duplicate;
+  TGIFFrame* from_frame = &source;
+  if (source.OwnerImage == this) {
+    duplicate = std::make_unique<TGIFFrame>(nullptr);
+    duplicate->AssignFrom(&source);
+    from_frame = duplicate.get();
+  }
+  TGIFData* owner_data = source.OwnerImage != nullptr ? source.OwnerImage->data_ : nullptr;
+  if (owner_data != nullptr) owner_data->AddReference();
   ResetImage();
-  if (source.OwnerImage != nullptr) {
-    const TGIFData& from = *source.OwnerImage->data_;
-    data_->PixelAspect = from.PixelAspect;
-    data_->ColorBits = from.ColorBits;
-    data_->ColorResolution = from.ColorResolution;
-    data_->GlobalColors = from.GlobalColors;
+  if (owner_data != nullptr) {
+    data_->PixelAspect = owner_data->PixelAspect;
+    data_->ColorBits = owner_data->ColorBits;
+    data_->ColorResolution = owner_data->ColorResolution;
+    data_->GlobalColors = owner_data->GlobalColors;
+    owner_data->DropReference();
   }
   TGIFFrame& frame = AppendNewFrame();
   ActiveFrameIndex = FrameCount() - 1;
-  frame.AssignFrom(&source);
+  frame.AssignFrom(from_frame);
   if (format_version_ == GIFVersionNone) format_version_ = GIFVersion87a;
 }
 
@@ -275,8 +286,11 @@ void TGIFImage::AssignFrom(TPersistent* Source) {
   } else if (auto* frame = dynamic_cast<TGIFFrame*>(Source)) {
     CopyFrame(*frame);
   } else if (auto* bitmap = dynamic_cast<TBitmap*>(Source)) {
+    // The bitmap may belong to one of this image's frames: hold a shared copy across the reset.
+    TBitmap held;
+    held.AssignFrom(bitmap);
     ResetImage();
-    AddFrame(bitmap);
+    AddFrame(&held);
   } else {
     TGraphic::AssignFrom(Source);
     return;

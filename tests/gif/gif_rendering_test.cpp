@@ -312,3 +312,30 @@ TEST(ImageMagickTest, DecodesFilesItWrote) {
 
 }  // namespace
 }  // namespace lumivane
+
+namespace lumivane {
+namespace {
+
+// Copying an image's own frame or bitmap into it, or a frame's own bitmap into the frame, must
+// work from what the copy is about to replace without reading freed memory.
+TEST(SelfCopyTest, OwnFramesAndBitmapsCopyIntoTheirOwners) {
+  const test::Bytes pixels = test::PatternPixels(4 * 3, 4, 7);
+  const std::vector<uint32_t> expected =
+      test::PaletteColors(pixels, test::Palette(4));
+
+  auto image = test::LoadGif(test::SimpleGif(4, 3, 2, pixels));
+  image->AssignFrom(image->FrameAt(0));
+  ASSERT_EQ(image->FrameCount(), 1);
+  EXPECT_EQ(test::BitmapColors(image->FrameAt(0)->FrameBitmap()), expected);
+
+  image->AssignFrom(&image->ActiveBitmap());
+  ASSERT_EQ(image->FrameCount(), 1);
+  EXPECT_EQ(test::BitmapColors(image->ActiveBitmap()), expected);
+
+  TGIFFrame* frame = image->FrameAt(0);
+  frame->AssignFrom(&frame->FrameBitmap());
+  EXPECT_EQ(test::BitmapColors(frame->FrameBitmap()), expected);
+}
+
+}  // namespace
+}  // namespace lumivane
