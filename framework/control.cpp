@@ -293,6 +293,12 @@ void TControl::DispatchMouseMove(TShiftState Shift, int X, int Y) {
   Application->Guard(this, [&] { MouseMove(Shift, X, Y); });
 }
 
+bool TControl::DispatchMouseWheel(TShiftState Shift, int WheelDelta, int X, int Y) {
+  bool used = false;
+  Application->Guard(this, [&] { used = MouseWheel(Shift, WheelDelta, X, Y); });
+  return used;
+}
+
 void TControl::DispatchMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   Application->Guard(this, [&] {
     if (Button == mbLeft) {

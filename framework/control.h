@@ -124,6 +124,9 @@ class TControl : public TComponent {
   void DispatchMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y, bool DoubleClick);
   void DispatchMouseMove(TShiftState Shift, int X, int Y);
   void DispatchMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+  // The mouse wheel turned by WheelDelta (120 per notch, positive away from the user); returns
+  // whether the control used it (otherwise it goes on to the parent).
+  bool DispatchMouseWheel(TShiftState Shift, int WheelDelta, int X, int Y);
 
  protected:
   virtual void Click();
@@ -131,6 +134,7 @@ class TControl : public TComponent {
   virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
   virtual void MouseMove(TShiftState Shift, int X, int Y);
   virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual bool MouseWheel(TShiftState Shift, int WheelDelta, int X, int Y) { return false; }
   virtual void Resize();
   virtual void Paint() {}
   virtual void FontChanged();

@@ -1,5 +1,7 @@
 #include "framework/control_widget.h"
 
+#include <QWheelEvent>
+
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -115,6 +117,14 @@ void TControlWidget::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   control_->DispatchMouseUp(ButtonFor(event->button()),
                             ShiftStateFor(event->modifiers(), event->buttons()), p.x(), p.y());
+}
+
+void TControlWidget::wheelEvent(QWheelEvent* event) {
+  if (control_ == nullptr) return;
+  const QPoint p = event->position().toPoint();
+  const bool used = control_->DispatchMouseWheel(ShiftStateFor(event->modifiers(), event->buttons()),
+                                                 event->angleDelta().y(), p.x(), p.y());
+  event->setAccepted(used);
 }
 
 void TControlWidget::ReportGeometry() {

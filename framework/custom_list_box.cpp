@@ -279,6 +279,13 @@ void TCustomListBox::SetItemIndex(int Value) {
   Invalidate();
 }
 
+bool TCustomListBox::MouseWheel(TShiftState, int WheelDelta, int, int) {
+  const int notches = WheelDelta / 120;
+  if (notches == 0) return false;
+  SetTopIndex(top_index_ - notches * 3);
+  return true;
+}
+
 void TCustomListBox::SetTopIndex(int Value) {
   const int top = std::clamp(Value, 0, MaxTopIndex());
   if (top == top_index_) return;

@@ -69,6 +69,8 @@ class TCustomListBox : public TCustomControl {
   void SetExtendedSelect(bool Value) { extended_select_ = Value; }
 
  protected:
+  // The wheel scrolls three items per notch.
+  bool MouseWheel(TShiftState Shift, int WheelDelta, int X, int Y) override;
   // The click handling: fires OnClick. Runs when the user changes the selection by mouse or key.
   void Click() override;
   // Draws one item; the canvas already holds the font, brush and colours for its state.

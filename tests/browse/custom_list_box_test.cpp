@@ -6,6 +6,8 @@
 #include <QtCore/QLocale>
 #include <QtCore/QString>
 #include <QtGui/QImage>
+#include <QtGui/QWheelEvent>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
 #include <algorithm>
@@ -79,6 +81,25 @@ bool ReferenceLess(const std::string& a, const std::string& b) {
     return c;
   }();
   return collator.compare(QString::fromStdString(a).toLower(), QString::fromStdString(b).toLower()) < 0;
+}
+
+TEST_F(ListBoxTest, MouseWheelScrollsThreeItemsPerNotchWithinTheList) {
+  AddNumbered(30);
+  QWidget* widget = list->Widget();
+  auto wheel = [&](int delta) {
+    QWheelEvent event(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+  };
+  wheel(-120);  // towards the user: down the list
+  EXPECT_EQ(list->TopIndex(), 3);
+  wheel(-240);
+  EXPECT_EQ(list->TopIndex(), 9);
+  for (int i = 0; i < 10; ++i) wheel(-120);
+  EXPECT_EQ(list->TopIndex(), 20) << "stops with the last item at the bottom";
+  wheel(120 * 10);
+  EXPECT_EQ(list->TopIndex(), 0);
+  EXPECT_EQ(list->ItemIndex(), -1) << "scrolling does not select";
 }
 
 TEST_F(ListBoxTest, SortedInsertionReturnsTheReferenceIndex) {
