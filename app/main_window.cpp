@@ -233,11 +233,21 @@ void TForm1::FormShow(TObject*) {
 void TForm1::ReadSettings() {
   const bool loaded = ReadSettingsFile(SettingsPath, [this](int field, int value) {
     switch (field) {
-      case 0: SetTop(value); break;
-      case 1: SetLeft(value); break;
-      case 2: SetHeight(value); break;
-      case 3: SetWidth(value); break;
-      case 4: Panel1->SetWidth(value); break;
+      case 0:
+        SetTop(value);
+        break;
+      case 1:
+        SetLeft(value);
+        break;
+      case 2:
+        SetHeight(value);
+        break;
+      case 3:
+        SetWidth(value);
+        break;
+      case 4:
+        Panel1->SetWidth(value);
+        break;
     }
   });
   if (!loaded) {
@@ -445,18 +455,36 @@ void TForm1::FormKeyDown(TObject*, uint16_t& Key, TShiftState) {
       SelectAndShow(0);
       ConsumeKey(Key);
       break;
-    case VK_DELETE: DeleteSelectedFile(); break;
-    case VK_F1 + 1: RenameSelectedFile(); break;
-    case VK_F1 + 4: AskTargetDirectory(); break;
-    case VK_F1 + 5: CopySelectedFile(); break;
-    case VK_F1 + 6: MoveSelectedFile(); break;
-    case VK_ADD: ZoomIn(); break;
+    case VK_DELETE:
+      DeleteSelectedFile();
+      break;
+    case VK_F1 + 1:
+      RenameSelectedFile();
+      break;
+    case VK_F1 + 4:
+      AskTargetDirectory();
+      break;
+    case VK_F1 + 5:
+      CopySelectedFile();
+      break;
+    case VK_F1 + 6:
+      MoveSelectedFile();
+      break;
+    case VK_ADD:
+      ZoomIn();
+      break;
     case VK_F1:
       if (Form2 != nullptr) Form2->ShowModal();
       break;
-    case VK_SUBTRACT: ZoomOut(); break;
-    case VK_F1 + 2: AskSlideShowInterval(); break;
-    case VK_F1 + 3: Timer1->SetEnabled(!Timer1->Enabled()); break;
+    case VK_SUBTRACT:
+      ZoomOut();
+      break;
+    case VK_F1 + 2:
+      AskSlideShowInterval();
+      break;
+    case VK_F1 + 3:
+      Timer1->SetEnabled(!Timer1->Enabled());
+      break;
     case VK_F1 + 7:
       FitToPanel = !FitToPanel;
       FileListBox1Click(this);
@@ -475,7 +503,8 @@ void TForm1::FormKeyDown(TObject*, uint16_t& Key, TShiftState) {
     case VK_F1 + 11:
       if (GrowWindowStep()) ConsumeKey(Key);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -498,7 +527,8 @@ void TForm1::FormKeyPress(TObject*, char& Key) {
       BottomRefresh(this);
       ConsumeKey(Key);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -535,7 +565,8 @@ void TForm1::ZoomOut() {
 
 void TForm1::AskSlideShowInterval() {
   for (;;) {
-    const std::string answer = InputBox("Slide Show", "Interval (miliseconds):", IntToStr(Timer1->Interval()));
+    const std::string answer =
+        InputBox("Slide Show", "Interval (miliseconds):", IntToStr(Timer1->Interval()));
     Timer1->SetInterval(static_cast<uint32_t>(StrToInt(answer)));
     if (Timer1->Interval() != 0) return;
     ShowMessage("Interval to Slide Show " + IntToStr(Timer1->Interval()) + " invalid.");
@@ -666,9 +697,7 @@ void TForm1::Panel1Resize(TObject*) {}
 
 // ---- file commands ------------------------------------------------------------------------------
 
-TPoint TForm1::DialogAnchor() const {
-  return TPoint{Left() + Width() / 2 - 130, Top() + Height() / 2 - 65};
-}
+TPoint TForm1::DialogAnchor() const { return TPoint{Left() + Width() / 2 - 130, Top() + Height() / 2 - 65}; }
 
 void TForm1::ReselectAfterRemoval(int index) {
   const int count = FileListBox1->Count();
@@ -751,7 +780,8 @@ void TForm1::CopySelectedFile() {
   static const std::string kCopyOk = " - Copy Ok";
   TStatusPanel* panel = StatusBar1->Panels()[2];
   const std::string& text = panel->Text();
-  if (text.size() < kCopyOk.size() || text.compare(text.size() - kCopyOk.size(), kCopyOk.size(), kCopyOk) != 0)
+  if (text.size() < kCopyOk.size() ||
+      text.compare(text.size() - kCopyOk.size(), kCopyOk.size(), kCopyOk) != 0)
     panel->SetText(text + kCopyOk);
 }
 

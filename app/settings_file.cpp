@@ -82,7 +82,8 @@ void WriteSettingsFile(const std::string& path, const std::array<int, 5>& values
   if (handle < 0) return;
   for (int value : values) {
     const std::string line = IntToStr(value) + "\r\n";
-    if (FileWrite(handle, line.data(), static_cast<int64_t>(line.size())) != static_cast<int64_t>(line.size()))
+    if (FileWrite(handle, line.data(), static_cast<int64_t>(line.size())) !=
+        static_cast<int64_t>(line.size()))
       break;
   }
   FileClose(handle);

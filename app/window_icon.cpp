@@ -25,8 +25,7 @@ QImage RenderOn(TIcon& icon, int size, TColor background) {
   QImage image(size, size, QImage::Format_RGB32);
   for (int y = 0; y < size; ++y) {
     const auto* row = static_cast<const uint8_t*>(target.ScanLine(y));
-    for (int x = 0; x < size; ++x)
-      image.setPixel(x, y, qRgb(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]));
+    for (int x = 0; x < size; ++x) image.setPixel(x, y, qRgb(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]));
   }
   return image;
 }

@@ -44,9 +44,7 @@ std::vector<uint8_t> MakeBmp(int bpp) {
   return f;
 }
 
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
+double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Reads the file into a bitmap per iteration; reports the time of a memcpy of the pixel bytes
 // into memory of the same kind divided by the read time.

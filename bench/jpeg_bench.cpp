@@ -59,8 +59,8 @@ const std::vector<uint8_t>& TestJpeg() {
 }
 
 void SetPixelCounters(benchmark::State& state) {
-  state.counters["MP/s"] = benchmark::Counter(double(Width) * Height / 1e6 * state.iterations(),
-                                              benchmark::Counter::kIsRate);
+  state.counters["MP/s"] =
+      benchmark::Counter(double(Width) * Height / 1e6 * state.iterations(), benchmark::Counter::kIsRate);
 }
 
 void BM_TJPEGImage(benchmark::State& state) {

@@ -203,11 +203,10 @@ void TDirectoryListBox::AddSubdirectoryLines() {
     const int order = CompareFileNames(a, b);
     return order != 0 ? order < 0 : CompareWithCase(a, b) < 0;
   });
-  names.erase(std::unique(names.begin(), names.end(),
-                          [this](const std::string& a, const std::string& b) {
-                            return SameDirectoryName(a, b);
-                          }),
-              names.end());
+  names.erase(
+      std::unique(names.begin(), names.end(),
+                  [this](const std::string& a, const std::string& b) { return SameDirectoryName(a, b); }),
+      names.end());
   for (const std::string& name : names) AddItem(name, closed_folder_glyph_.get());
 }
 

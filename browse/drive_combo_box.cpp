@@ -82,8 +82,7 @@ std::string TDriveComboBox::DriveVolumeLabel(char Letter) {
   const std::string root = std::string(1, Letter) + ":\\";
   char buffer[kNameBufferSize] = {};
   std::string name;
-  if (GetVolumeInformationA(root.c_str(), buffer, kNameBufferSize, nullptr, nullptr, nullptr,
-                            nullptr, 0)) {
+  if (GetVolumeInformationA(root.c_str(), buffer, kNameBufferSize, nullptr, nullptr, nullptr, nullptr, 0)) {
     name = buffer;
   }
   return "[" + InLetterCase(name, Letter) + "]";
@@ -112,12 +111,23 @@ void TDriveComboBox::FillDriveList() {
     letter = InTextCase(letter);
     const std::string prefix = std::string(1, letter) + ": ";
     switch (type) {
-      case DRIVE_REMOVABLE: AddItem(std::string(1, letter) + ":", floppy_glyph_.get()); break;
-      case DRIVE_FIXED: AddItem(prefix + DriveVolumeLabel(letter), fixed_glyph_.get()); break;
-      case DRIVE_REMOTE: AddItem(prefix + DriveNetworkName(letter), network_glyph_.get()); break;
-      case DRIVE_CDROM: AddItem(prefix + DriveVolumeLabel(letter), cdrom_glyph_.get()); break;
-      case DRIVE_RAMDISK: AddItem(prefix + DriveVolumeLabel(letter), ram_glyph_.get()); break;
-      default: break;  // type unknown or no root directory: not listed
+      case DRIVE_REMOVABLE:
+        AddItem(std::string(1, letter) + ":", floppy_glyph_.get());
+        break;
+      case DRIVE_FIXED:
+        AddItem(prefix + DriveVolumeLabel(letter), fixed_glyph_.get());
+        break;
+      case DRIVE_REMOTE:
+        AddItem(prefix + DriveNetworkName(letter), network_glyph_.get());
+        break;
+      case DRIVE_CDROM:
+        AddItem(prefix + DriveVolumeLabel(letter), cdrom_glyph_.get());
+        break;
+      case DRIVE_RAMDISK:
+        AddItem(prefix + DriveVolumeLabel(letter), ram_glyph_.get());
+        break;
+      default:
+        break;  // type unknown or no root directory: not listed
     }
   }
 }

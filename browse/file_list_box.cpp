@@ -35,9 +35,7 @@ std::vector<std::string> SplitMask(const std::string& mask) {
   }
 }
 
-bool HasWildcard(const std::string& name) {
-  return name.find_first_of("*?") != std::string::npos;
-}
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
 
 std::string LowerCaseText(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toLower().toStdString();
@@ -289,8 +287,8 @@ void TFileListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State)
     // Integer division truncates toward zero, as the centring rule asks.
     const int top = (Rect.Top + Rect.Bottom - height) / 2;
     TCanvas& source = glyph->Canvas();
-    canvas.BrushCopy(Bounds(Rect.Left + 2, top, width, height), source,
-                     lumivane::Rect(0, 0, width, height), source.Pixels(0, height - 1));
+    canvas.BrushCopy(Bounds(Rect.Left + 2, top, width, height), source, lumivane::Rect(0, 0, width, height),
+                     source.Pixels(0, height - 1));
     textOffset = width + 6;
   }
   canvas.TextOut(Rect.Left + textOffset, Rect.Top, Items(Index));

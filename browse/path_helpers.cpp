@@ -11,8 +11,8 @@
 #include "platform/current_directory.h"
 #include "platform/file_operations.h"
 #include "platform/gdi/gdi.h"
-#include "resources/resources.h"
 #include "platform/platform_error.h"
+#include "resources/resources.h"
 
 namespace lumivane {
 
@@ -23,9 +23,7 @@ const QCollator& UserCollator() {
   return collator;
 }
 
-bool HasWildcard(const std::string& name) {
-  return name.find_first_of("*?") != std::string::npos;
-}
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -124,8 +122,7 @@ TPathInput SplitPathInput(const std::string& text) {
   result.DirPart = DirectoryPartOf(path, result.NamePart);
   if (!result.DirPart.empty()) EnterDirectory(result.DirPart);
 
-  if (!result.NamePart.empty() && !HasWildcard(result.NamePart) &&
-      !IsExistingFile(result.NamePart)) {
+  if (!result.NamePart.empty() && !HasWildcard(result.NamePart) && !IsExistingFile(result.NamePart)) {
     // Not a file here: the name is a directory below the directory part.
     EnterDirectory(result.NamePart);
     if (result.DirPart.size() == 1 && IsSeparator(result.DirPart[0])) {

@@ -123,7 +123,8 @@ void TApplication::Terminate() {
   terminated_ = true;
   // Wakes the loop so that it sees the flag.
   if (QCoreApplication::instance() != nullptr) {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
   }
 }
 
@@ -144,9 +145,7 @@ void TApplication::DestroyForms() {
 
 // ---- errors ---------------------------------------------------------------------------------
 
-void TApplication::HandleException(TObject* Sender) {
-  HandleException(Sender, std::current_exception());
-}
+void TApplication::HandleException(TObject* Sender) { HandleException(Sender, std::current_exception()); }
 
 void TApplication::HandleException(TObject* Sender, std::exception_ptr error) {
   if (!error) return;

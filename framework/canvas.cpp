@@ -47,9 +47,7 @@ void TCanvas::DeselectHandles() {
   state_ = state_ - TCanvasState{csFontValid, csBrushValid, csPenValid};
 }
 
-void TCanvas::Refresh() {
-  DeselectHandles();
-}
+void TCanvas::Refresh() { DeselectHandles(); }
 
 void TCanvas::RequiredState(TCanvasState required) {
   const TCanvasState missing = required - state_;
@@ -190,18 +188,17 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& src) {
   Changing();
   RequiredState({csHandleValid, csFontValid, csBrushValid});
   source.RequiredState({csHandleValid, csBrushValid});
-  StretchBlt(handle_, dest.Left, dest.Top, dest.Width(), dest.Height(), source.handle_, src.Left,
-             src.Top, src.Width(), src.Height(), copy_mode_);
+  StretchBlt(handle_, dest.Left, dest.Top, dest.Width(), dest.Height(), source.handle_, src.Left, src.Top,
+             src.Width(), src.Height(), copy_mode_);
   Changed();
 }
 
-void TCanvas::BrushCopy(const TRect& dest, TCanvas& source, const TRect& src,
-                        TColor transparentColor) {
+void TCanvas::BrushCopy(const TRect& dest, TCanvas& source, const TRect& src, TColor transparentColor) {
   Changing();
   RequiredState({csHandleValid, csBrushValid});
   source.RequiredState({csHandleValid});
-  TransparentBlt(handle_, dest.Left, dest.Top, dest.Width(), dest.Height(), source.handle_,
-                 src.Left, src.Top, src.Width(), src.Height(), ColorToRGB(transparentColor));
+  TransparentBlt(handle_, dest.Left, dest.Top, dest.Width(), dest.Height(), source.handle_, src.Left, src.Top,
+                 src.Width(), src.Height(), ColorToRGB(transparentColor));
   Changed();
 }
 

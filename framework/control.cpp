@@ -117,12 +117,18 @@ void TControl::ApplyAnchors(int parentWidth, int parentHeight) {
   if (dx == 0 && dy == 0) return;
   int l = left_, t = top_, w = width_, h = height_;
   if (anchors_.Contains(akRight)) {
-    if (anchors_.Contains(akLeft)) w += dx; else l += dx;
+    if (anchors_.Contains(akLeft))
+      w += dx;
+    else
+      l += dx;
   } else if (!anchors_.Contains(akLeft)) {
     l += dx / 2;  // neither edge held: the control keeps its place relative to the centre
   }
   if (anchors_.Contains(akBottom)) {
-    if (anchors_.Contains(akTop)) h += dy; else t += dy;
+    if (anchors_.Contains(akTop))
+      h += dy;
+    else
+      t += dy;
   } else if (!anchors_.Contains(akTop)) {
     t += dy / 2;
   }
@@ -275,8 +281,7 @@ void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   Fire(OnMouseUp, this, Button, Shift, X, Y);
 }
 
-void TControl::DispatchMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y,
-                                 bool DoubleClick) {
+void TControl::DispatchMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y, bool DoubleClick) {
   Application->Guard(this, [&] {
     if (DoubleClick) {
       Shift.Include(ssDouble);
@@ -320,7 +325,8 @@ void TControl::Invalidate() {
   if (Application->IsMainThread()) {
     widget_->update();
   } else {
-    QMetaObject::invokeMethod(widget_, [w = widget_] { w->update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        widget_, [w = widget_] { w->update(); }, Qt::QueuedConnection);
   }
 }
 
@@ -413,7 +419,8 @@ void TControl::ReleasePaintDC(HDC DC) {
   buffer_fresh_ = true;
   buffer_mutex_.unlock();
   if (widget_ != nullptr) {
-    QMetaObject::invokeMethod(widget_, [w = widget_] { w->update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        widget_, [w = widget_] { w->update(); }, Qt::QueuedConnection);
   }
 }
 
@@ -421,9 +428,7 @@ void TControl::ReleasePaintDC(HDC DC) {
 
 QWidget* TControl::Widget() const { return widget_; }
 
-QWidget* TControl::MakeWidget(QWidget* parentWidget) {
-  return new TControlWidget(this, parentWidget);
-}
+QWidget* TControl::MakeWidget(QWidget* parentWidget) { return new TControlWidget(this, parentWidget); }
 
 void TControl::CreateWidget(QWidget* parentWidget) {
   if (widget_ != nullptr) return;

@@ -39,7 +39,7 @@ using TControlStyle = TSet<TControlStyleKind>;
 enum TControlStateKind {
   csLButtonDown,
   csClicked,
-  csPaintCopy,   // the control is being painted as a copy into another control's device context
+  csPaintCopy,  // the control is being painted as a copy into another control's device context
   csFocusing,
   csAligning,
 };

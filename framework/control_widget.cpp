@@ -17,9 +17,12 @@ namespace {
 
 TMouseButton ButtonFor(Qt::MouseButton b) {
   switch (b) {
-    case Qt::RightButton: return mbRight;
-    case Qt::MiddleButton: return mbMiddle;
-    default: return mbLeft;
+    case Qt::RightButton:
+      return mbRight;
+    case Qt::MiddleButton:
+      return mbMiddle;
+    default:
+      return mbLeft;
   }
 }
 
@@ -38,32 +41,49 @@ TShiftState ShiftStateFor(Qt::KeyboardModifiers modifiers, Qt::MouseButtons butt
 
 Qt::CursorShape CursorShapeFor(TCursor cursor) {
   switch (cursor) {
-    case crNone: return Qt::BlankCursor;
-    case crCross: return Qt::CrossCursor;
-    case crIBeam: return Qt::IBeamCursor;
-    case crSizeNESW: return Qt::SizeBDiagCursor;
-    case crSizeNS: return Qt::SizeVerCursor;
-    case crSizeNWSE: return Qt::SizeFDiagCursor;
-    case crSizeWE: return Qt::SizeHorCursor;
-    case crUpArrow: return Qt::UpArrowCursor;
-    case crHourGlass: return Qt::WaitCursor;
+    case crNone:
+      return Qt::BlankCursor;
+    case crCross:
+      return Qt::CrossCursor;
+    case crIBeam:
+      return Qt::IBeamCursor;
+    case crSizeNESW:
+      return Qt::SizeBDiagCursor;
+    case crSizeNS:
+      return Qt::SizeVerCursor;
+    case crSizeNWSE:
+      return Qt::SizeFDiagCursor;
+    case crSizeWE:
+      return Qt::SizeHorCursor;
+    case crUpArrow:
+      return Qt::UpArrowCursor;
+    case crHourGlass:
+      return Qt::WaitCursor;
     case crDrag:
-    case crMultiDrag: return Qt::DragCopyCursor;
+    case crMultiDrag:
+      return Qt::DragCopyCursor;
     case crNoDrop:
-    case crNo: return Qt::ForbiddenCursor;
-    case crHSplit: return Qt::SplitHCursor;
-    case crVSplit: return Qt::SplitVCursor;
+    case crNo:
+      return Qt::ForbiddenCursor;
+    case crHSplit:
+      return Qt::SplitHCursor;
+    case crVSplit:
+      return Qt::SplitVCursor;
     case crSQLWait:
-    case crAppStart: return Qt::BusyCursor;
-    case crHelp: return Qt::WhatsThisCursor;
-    case crHandPoint: return Qt::PointingHandCursor;
-    case crSizeAll: return Qt::SizeAllCursor;
-    default: return Qt::ArrowCursor;
+    case crAppStart:
+      return Qt::BusyCursor;
+    case crHelp:
+      return Qt::WhatsThisCursor;
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    case crSizeAll:
+      return Qt::SizeAllCursor;
+    default:
+      return Qt::ArrowCursor;
   }
 }
 
-TControlWidget::TControlWidget(TControl* control, QWidget* parent)
-    : QWidget(parent), control_(control) {
+TControlWidget::TControlWidget(TControl* control, QWidget* parent) : QWidget(parent), control_(control) {
   // The control paints every pixel itself from its off-screen image.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -93,17 +113,15 @@ void TControlWidget::paintEvent(QPaintEvent*) {
 void TControlWidget::mousePressEvent(QMouseEvent* event) {
   if (control_ == nullptr) return;
   const QPoint p = event->position().toPoint();
-  control_->DispatchMouseDown(ButtonFor(event->button()),
-                              ShiftStateFor(event->modifiers(), event->buttons()), p.x(), p.y(),
-                              false);
+  control_->DispatchMouseDown(ButtonFor(event->button()), ShiftStateFor(event->modifiers(), event->buttons()),
+                              p.x(), p.y(), false);
 }
 
 void TControlWidget::mouseDoubleClickEvent(QMouseEvent* event) {
   if (control_ == nullptr) return;
   const QPoint p = event->position().toPoint();
-  control_->DispatchMouseDown(ButtonFor(event->button()),
-                              ShiftStateFor(event->modifiers(), event->buttons()), p.x(), p.y(),
-                              true);
+  control_->DispatchMouseDown(ButtonFor(event->button()), ShiftStateFor(event->modifiers(), event->buttons()),
+                              p.x(), p.y(), true);
 }
 
 void TControlWidget::mouseMoveEvent(QMouseEvent* event) {
@@ -115,8 +133,8 @@ void TControlWidget::mouseMoveEvent(QMouseEvent* event) {
 void TControlWidget::mouseReleaseEvent(QMouseEvent* event) {
   if (control_ == nullptr) return;
   const QPoint p = event->position().toPoint();
-  control_->DispatchMouseUp(ButtonFor(event->button()),
-                            ShiftStateFor(event->modifiers(), event->buttons()), p.x(), p.y());
+  control_->DispatchMouseUp(ButtonFor(event->button()), ShiftStateFor(event->modifiers(), event->buttons()),
+                            p.x(), p.y());
 }
 
 void TControlWidget::wheelEvent(QWheelEvent* event) {
@@ -134,8 +152,8 @@ void TControlWidget::ReportGeometry() {
   const QRect frame = frameGeometry();
   Application->Guard(form, [&] {
     form->WindowSystemGeometry(client.x(), client.y(), client.width(), client.height(),
-                               client.x() - frame.x(), client.y() - frame.y(),
-                               frame.right() - client.right(), frame.bottom() - client.bottom());
+                               client.x() - frame.x(), client.y() - frame.y(), frame.right() - client.right(),
+                               frame.bottom() - client.bottom());
   });
 }
 

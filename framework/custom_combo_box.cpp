@@ -22,16 +22,15 @@ namespace lumivane {
 
 namespace {
 
-constexpr int kFrameWidth = 2;     // the sunken edge around the box
-constexpr int kButtonWidth = 16;   // the drop-down button inside the frame
+constexpr int kFrameWidth = 2;    // the sunken edge around the box
+constexpr int kButtonWidth = 16;  // the drop-down button inside the frame
 constexpr int kDefaultWidth = 145;
 constexpr uint16_t kVkF4 = VK_F1 + 3;
 
-
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
   return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
-             .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())),
-                      Qt::CaseInsensitive) == 0;
+             .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())), Qt::CaseInsensitive) ==
+         0;
 }
 
 }  // namespace
@@ -42,8 +41,7 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
 
 class TComboDropDown : public QWidget {
  public:
-  TComboDropDown(TCustomComboBox* combo, QWidget* parent)
-      : QWidget(parent, Qt::Popup), combo_(combo) {
+  TComboDropDown(TCustomComboBox* combo, QWidget* parent) : QWidget(parent, Qt::Popup), combo_(combo) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
@@ -124,10 +122,14 @@ class TComboDropDown : public QWidget {
     const bool alt = (event->modifiers() & Qt::AltModifier) != 0;
     const int last = combo_->Count() - 1;
     switch (event->key()) {
-      case Qt::Key_Escape: close(); return;
+      case Qt::Key_Escape:
+        close();
+        return;
       case Qt::Key_Return:
       case Qt::Key_Enter:
-      case Qt::Key_F4: Choose(hot_); return;
+      case Qt::Key_F4:
+        Choose(hot_);
+        return;
       case Qt::Key_Up:
         if (alt) {
           Choose(hot_);
@@ -142,11 +144,21 @@ class TComboDropDown : public QWidget {
           MoveHot(hot_ < 0 ? 0 : hot_ + 1);
         }
         return;
-      case Qt::Key_PageUp: MoveHot(hot_ - (rows_ - 1)); return;
-      case Qt::Key_PageDown: MoveHot(hot_ + (rows_ - 1)); return;
-      case Qt::Key_Home: MoveHot(0); return;
-      case Qt::Key_End: MoveHot(last); return;
-      default: QWidget::keyPressEvent(event); return;
+      case Qt::Key_PageUp:
+        MoveHot(hot_ - (rows_ - 1));
+        return;
+      case Qt::Key_PageDown:
+        MoveHot(hot_ + (rows_ - 1));
+        return;
+      case Qt::Key_Home:
+        MoveHot(0);
+        return;
+      case Qt::Key_End:
+        MoveHot(last);
+        return;
+      default:
+        QWidget::keyPressEvent(event);
+        return;
     }
   }
 
@@ -272,9 +284,7 @@ void TCustomComboBox::SetStyle(TComboBoxStyle Value) {
   Invalidate();
 }
 
-int TCustomComboBox::ItemHeight() const {
-  return style_ == csOwnerDrawFixed ? item_height_ : text_height_;
-}
+int TCustomComboBox::ItemHeight() const { return style_ == csOwnerDrawFixed ? item_height_ : text_height_; }
 
 void TCustomComboBox::SetItemHeight(int Value) {
   if (Value <= 0 || Value == item_height_) return;
@@ -332,14 +342,27 @@ void TCustomComboBox::KeyDown(uint16_t& Key, TShiftState Shift) {
   const int page = std::max(1, drop_down_count_ - 1);
   switch (Key) {
     case VK_UP:
-    case VK_LEFT: ChooseItem(current < 0 ? 0 : std::max(0, current - 1)); break;
+    case VK_LEFT:
+      ChooseItem(current < 0 ? 0 : std::max(0, current - 1));
+      break;
     case VK_DOWN:
-    case VK_RIGHT: ChooseItem(current < 0 ? 0 : std::min(Count() - 1, current + 1)); break;
-    case VK_PRIOR: ChooseItem(std::max(0, current - page)); break;
-    case VK_NEXT: ChooseItem(std::min(Count() - 1, std::max(0, current) + page)); break;
-    case VK_HOME: ChooseItem(0); break;
-    case VK_END: ChooseItem(Count() - 1); break;
-    default: return;
+    case VK_RIGHT:
+      ChooseItem(current < 0 ? 0 : std::min(Count() - 1, current + 1));
+      break;
+    case VK_PRIOR:
+      ChooseItem(std::max(0, current - page));
+      break;
+    case VK_NEXT:
+      ChooseItem(std::min(Count() - 1, std::max(0, current) + page));
+      break;
+    case VK_HOME:
+      ChooseItem(0);
+      break;
+    case VK_END:
+      ChooseItem(Count() - 1);
+      break;
+    default:
+      return;
   }
   Key = 0;
 }
@@ -371,9 +394,7 @@ void TCustomComboBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 
 // ---- popup ----------------------------------------------------------------------------------
 
-bool TCustomComboBox::DroppedDown() const {
-  return drop_down_ != nullptr && drop_down_->isVisible();
-}
+bool TCustomComboBox::DroppedDown() const { return drop_down_ != nullptr && drop_down_->isVisible(); }
 
 QWidget* TCustomComboBox::DropDownList() const { return DroppedDown() ? drop_down_ : nullptr; }
 
@@ -385,8 +406,7 @@ void TCustomComboBox::SetDroppedDown(bool Value) {
   }
   if (widget_ == nullptr || !widget_->isVisible()) return;
   if (drop_down_ == nullptr) drop_down_ = new TComboDropDown(this, widget_);
-  drop_down_->Open(widget_->mapToGlobal(QPoint(0, Height())), widget_->mapToGlobal(QPoint(0, 0)),
-                   Width());
+  drop_down_->Open(widget_->mapToGlobal(QPoint(0, Height())), widget_->mapToGlobal(QPoint(0, 0)), Width());
   Invalidate();
 }
 
@@ -413,8 +433,7 @@ void TCustomComboBox::DestroyWnd() {
 
 TRect TCustomComboBox::ButtonRect() const {
   const int right = Width() - kFrameWidth;
-  return Rect(std::max(kFrameWidth, right - kButtonWidth), kFrameWidth, right,
-              Height() - kFrameWidth);
+  return Rect(std::max(kFrameWidth, right - kButtonWidth), kFrameWidth, right, Height() - kFrameWidth);
 }
 
 TRect TCustomComboBox::FieldRect() const {

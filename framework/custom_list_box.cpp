@@ -115,9 +115,8 @@ class TCustomListBox::TItemStore {
       }
     }
     if (sorted) {
-      std::stable_sort(all.begin(), all.end(), [](const ItemPtr& a, const ItemPtr& b) {
-        return a->Key->compare(*b->Key) < 0;
-      });
+      std::stable_sort(all.begin(), all.end(),
+                       [](const ItemPtr& a, const ItemPtr& b) { return a->Key->compare(*b->Key) < 0; });
     }
     for (ItemPtr& item : all) InsertAt(count_, std::move(item));
   }

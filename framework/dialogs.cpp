@@ -16,8 +16,7 @@ bool InputQuery(const std::string& Caption, const std::string& Prompt, std::stri
   return Application->DialogService().InputQuery(Caption, Prompt, Value);
 }
 
-std::string InputBox(const std::string& Caption, const std::string& Prompt,
-                     const std::string& Default) {
+std::string InputBox(const std::string& Caption, const std::string& Prompt, const std::string& Default) {
   std::string value = Default;
   if (!InputQuery(Caption, Prompt, value)) return Default;
   return value;

@@ -12,8 +12,7 @@ void ShowMessage(const std::string& Text);
 // where the coordinate is >= 0, centred otherwise. Returns mrYes or mrNo (closing counts as No).
 TModalResult ConfirmYesNo(const std::string& Text, int X, int Y);
 // One-line edit prefilled with Default: OK returns the text, Cancel and Escape return Default.
-std::string InputBox(const std::string& Caption, const std::string& Prompt,
-                     const std::string& Default);
+std::string InputBox(const std::string& Caption, const std::string& Prompt, const std::string& Default);
 // As InputBox; returns true on OK with the text in Value, false (Value unchanged) otherwise.
 bool InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value);
 

@@ -16,28 +16,28 @@ class Exception : public std::exception {
   std::string Message;
 };
 
-#define LUMIVANE_EXCEPTION(Name, Base)                                  \
-  class Name : public Base {                                            \
-   public:                                                              \
-    using Base::Base;                                                   \
-    const char* ClassName() const override { return #Name; }            \
+#define LUMIVANE_EXCEPTION(Name, Base)                       \
+  class Name : public Base {                                 \
+   public:                                                   \
+    using Base::Base;                                        \
+    const char* ClassName() const override { return #Name; } \
   };
 
-LUMIVANE_EXCEPTION(EAbort, Exception)              // the silent abort: never reported
-LUMIVANE_EXCEPTION(EAbstractError, Exception)      // call of an operation a class does not override
-LUMIVANE_EXCEPTION(EConvertError, Exception)       // text that is not a number, bad copy between objects
-LUMIVANE_EXCEPTION(EListError, Exception)          // list index out of bounds
-LUMIVANE_EXCEPTION(EInvalidOperation, Exception)   // "Invalid file name - %s"
-LUMIVANE_EXCEPTION(EOutOfResources, Exception)     // "Out of system resources", "Not enough timers available"
-LUMIVANE_EXCEPTION(EInvalidGraphic, Exception)     // bad picture data or unknown extension
+LUMIVANE_EXCEPTION(EAbort, Exception)             // the silent abort: never reported
+LUMIVANE_EXCEPTION(EAbstractError, Exception)     // call of an operation a class does not override
+LUMIVANE_EXCEPTION(EConvertError, Exception)      // text that is not a number, bad copy between objects
+LUMIVANE_EXCEPTION(EListError, Exception)         // list index out of bounds
+LUMIVANE_EXCEPTION(EInvalidOperation, Exception)  // "Invalid file name - %s"
+LUMIVANE_EXCEPTION(EOutOfResources, Exception)    // "Out of system resources", "Not enough timers available"
+LUMIVANE_EXCEPTION(EInvalidGraphic, Exception)    // bad picture data or unknown extension
 LUMIVANE_EXCEPTION(EInvalidGraphicOperation, Exception)
-LUMIVANE_EXCEPTION(EJPEG, EInvalidGraphic)         // "JPEG error #%d"
+LUMIVANE_EXCEPTION(EJPEG, EInvalidGraphic)  // "JPEG error #%d"
 LUMIVANE_EXCEPTION(EStreamError, Exception)
 LUMIVANE_EXCEPTION(EFilerError, EStreamError)
-LUMIVANE_EXCEPTION(EReadError, EFilerError)        // "Stream read error"
-LUMIVANE_EXCEPTION(EWriteError, EFilerError)       // "Stream write error"
-LUMIVANE_EXCEPTION(EFCreateError, EStreamError)    // "Cannot create file %s"
-LUMIVANE_EXCEPTION(EFOpenError, EStreamError)      // "Cannot open file %s"
+LUMIVANE_EXCEPTION(EReadError, EFilerError)      // "Stream read error"
+LUMIVANE_EXCEPTION(EWriteError, EFilerError)     // "Stream write error"
+LUMIVANE_EXCEPTION(EFCreateError, EStreamError)  // "Cannot create file %s"
+LUMIVANE_EXCEPTION(EFOpenError, EStreamError)    // "Cannot open file %s"
 
 #undef LUMIVANE_EXCEPTION
 

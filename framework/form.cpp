@@ -48,14 +48,17 @@ void TForm::ApplyWindowFlags() {
   const bool wasVisible = widget_->isVisible();
   Qt::WindowFlags flags = Qt::Window;
   switch (border_style_) {
-    case bsNone: flags |= Qt::FramelessWindowHint; break;
+    case bsNone:
+      flags |= Qt::FramelessWindowHint;
+      break;
     case bsDialog:
     case bsSingle:
     case bsToolWindow:
       flags |= Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
       break;
-    default: break;
+    default:
+      break;
   }
   widget_->setWindowFlags(flags);
   ApplyGeometry();
@@ -83,8 +86,7 @@ int TForm::ClientHeight() const { return std::max(0, height_ - frame_top_ - fram
 void TForm::ApplyGeometry() {
   if (widget_ == nullptr) return;
   const int w = ClientWidth(), h = ClientHeight();
-  const bool fixed = border_style_ != bsSizeable && border_style_ != bsSizeToolWin &&
-                     border_style_ != bsNone;
+  const bool fixed = border_style_ != bsSizeable && border_style_ != bsSizeToolWin && border_style_ != bsNone;
   applying_geometry_ = true;
   if (fixed) {
     widget_->setFixedSize(w, h);
@@ -98,8 +100,8 @@ void TForm::ApplyGeometry() {
   applying_geometry_ = false;
 }
 
-void TForm::WindowSystemGeometry(int clientX, int clientY, int clientWidth, int clientHeight,
-                                 int frameLeft, int frameTop, int frameRight, int frameBottom) {
+void TForm::WindowSystemGeometry(int clientX, int clientY, int clientWidth, int clientHeight, int frameLeft,
+                                 int frameTop, int frameRight, int frameBottom) {
   if (applying_geometry_) return;
   if (frameLeft != frame_left_ || frameTop != frame_top_ || frameRight != frame_right_ ||
       frameBottom != frame_bottom_) {
@@ -265,7 +267,8 @@ void TForm::Close() {
     // Freed once the current event is over.
     QWidget* w = Widget();
     QMetaObject::invokeMethod(
-        w, [this] {
+        w,
+        [this] {
           DoDestroy();
           delete this;
         },

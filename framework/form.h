@@ -69,8 +69,8 @@ class TForm : public TWinControl {
 
   // ---- entry points of the window system ------------------------------------------------------
   // The window system resized or moved the window (client geometry in screen coordinates).
-  void WindowSystemGeometry(int clientX, int clientY, int clientWidth, int clientHeight,
-                            int frameLeft, int frameTop, int frameRight, int frameBottom);
+  void WindowSystemGeometry(int clientX, int clientY, int clientWidth, int clientHeight, int frameLeft,
+                            int frameTop, int frameRight, int frameBottom);
   // The user asked to close the window.
   void WindowSystemClose();
   void WindowSystemActivated(bool active);

@@ -40,9 +40,15 @@ int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
 
 int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
   switch (Origin) {
-    case soBeginning: position_ = Offset; break;
-    case soCurrent: position_ += Offset; break;
-    case soEnd: position_ = size_ + Offset; break;
+    case soBeginning:
+      position_ = Offset;
+      break;
+    case soCurrent:
+      position_ += Offset;
+      break;
+    case soEnd:
+      position_ = size_ + Offset;
+      break;
   }
   if (position_ < 0) position_ = 0;
   return position_;

@@ -39,8 +39,10 @@ HPEN TPen::Handle() {
   std::lock_guard<std::mutex> guard(handle_mutex_);
   if (handle_ == nullptr) {
     int style = PS_SOLID;
-    if (style_ == psClear) style = PS_NULL;
-    else if (style_ != psSolid) style = PS_DOT;
+    if (style_ == psClear)
+      style = PS_NULL;
+    else if (style_ != psSolid)
+      style = PS_DOT;
     handle_ = CreatePen(style, width_, ColorToRGB(color_));
   }
   return handle_;

@@ -14,11 +14,16 @@ namespace {
 
 QMessageBox::Icon QtIcon(TDialogIcon icon) {
   switch (icon) {
-    case TDialogIcon::Error: return QMessageBox::Critical;
-    case TDialogIcon::Warning: return QMessageBox::Warning;
-    case TDialogIcon::Information: return QMessageBox::Information;
-    case TDialogIcon::Question: return QMessageBox::Question;
-    default: return QMessageBox::NoIcon;
+    case TDialogIcon::Error:
+      return QMessageBox::Critical;
+    case TDialogIcon::Warning:
+      return QMessageBox::Warning;
+    case TDialogIcon::Information:
+      return QMessageBox::Information;
+    case TDialogIcon::Question:
+      return QMessageBox::Question;
+    default:
+      return QMessageBox::NoIcon;
   }
 }
 
@@ -33,8 +38,7 @@ QPoint Placement(const QSize& size, int x, int y) {
 
 }  // namespace
 
-void TQtDialogService::MessageBox(const std::string& Caption, const std::string& Text,
-                                  TDialogIcon Icon) {
+void TQtDialogService::MessageBox(const std::string& Caption, const std::string& Text, TDialogIcon Icon) {
   QMessageBox box(QtIcon(Icon), Q(Caption), Q(Text), QMessageBox::NoButton);
   QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.setDefaultButton(ok);
@@ -44,8 +48,8 @@ void TQtDialogService::MessageBox(const std::string& Caption, const std::string&
   box.exec();
 }
 
-TModalResult TQtDialogService::ConfirmYesNo(const std::string& Caption, const std::string& Text,
-                                            int X, int Y) {
+TModalResult TQtDialogService::ConfirmYesNo(const std::string& Caption, const std::string& Text, int X,
+                                            int Y) {
   QMessageBox box(QMessageBox::Question, Q(Caption), Q(Text), QMessageBox::NoButton);
   QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
@@ -58,8 +62,7 @@ TModalResult TQtDialogService::ConfirmYesNo(const std::string& Caption, const st
   return box.clickedButton() == yes ? mrYes : mrNo;
 }
 
-bool TQtDialogService::InputQuery(const std::string& Caption, const std::string& Prompt,
-                                  std::string& Value) {
+bool TQtDialogService::InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value) {
   QInputDialog dialog;
   dialog.setWindowTitle(Q(Caption));
   dialog.setLabelText(Q(Prompt));

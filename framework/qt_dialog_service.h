@@ -7,10 +7,8 @@ namespace lumivane {
 class TQtDialogService : public TDialogService {
  public:
   void MessageBox(const std::string& Caption, const std::string& Text, TDialogIcon Icon) override;
-  TModalResult ConfirmYesNo(const std::string& Caption, const std::string& Text, int X,
-                            int Y) override;
-  bool InputQuery(const std::string& Caption, const std::string& Prompt,
-                  std::string& Value) override;
+  TModalResult ConfirmYesNo(const std::string& Caption, const std::string& Text, int X, int Y) override;
+  bool InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value) override;
 };
 
 }  // namespace lumivane

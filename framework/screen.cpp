@@ -1,7 +1,7 @@
 #include "framework/screen.h"
 
-#include <QGuiApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
 #include <cstdio>
@@ -42,9 +42,7 @@ QSize PlatformSize() {
 TScreen* const Screen = &the_screen;
 
 int TScreen::Width() const { return forced_width_ > 0 ? forced_width_ : PlatformSize().width(); }
-int TScreen::Height() const {
-  return forced_height_ > 0 ? forced_height_ : PlatformSize().height();
-}
+int TScreen::Height() const { return forced_height_ > 0 ? forced_height_ : PlatformSize().height(); }
 
 void TScreen::SetSize(int width, int height) {
   forced_width_ = std::max(width, 0);

@@ -12,8 +12,8 @@ void TScriptedDialogService::MessageBox(const std::string& Caption, const std::s
   shown_.push_back(shown);
 }
 
-TModalResult TScriptedDialogService::ConfirmYesNo(const std::string& Caption,
-                                                  const std::string& Text, int X, int Y) {
+TModalResult TScriptedDialogService::ConfirmYesNo(const std::string& Caption, const std::string& Text, int X,
+                                                  int Y) {
   TShownDialog shown;
   shown.Kind = TDialogKind::ConfirmYesNo;
   shown.Caption = Caption;

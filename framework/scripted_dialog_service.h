@@ -18,17 +18,15 @@ struct TShownDialog {
   std::string Text;         // message text, or the prompt of an input box
   std::string DefaultText;  // input box only
   TDialogIcon Icon = TDialogIcon::None;
-  int X = -1;               // Yes/No box only
+  int X = -1;  // Yes/No box only
   int Y = -1;
 };
 
 class TScriptedDialogService : public TDialogService {
  public:
   void MessageBox(const std::string& Caption, const std::string& Text, TDialogIcon Icon) override;
-  TModalResult ConfirmYesNo(const std::string& Caption, const std::string& Text, int X,
-                            int Y) override;
-  bool InputQuery(const std::string& Caption, const std::string& Prompt,
-                  std::string& Value) override;
+  TModalResult ConfirmYesNo(const std::string& Caption, const std::string& Text, int X, int Y) override;
+  bool InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value) override;
 
   // The next Yes/No box answers this; without a queued answer it is closed (No).
   void QueueConfirm(TModalResult answer) { confirms_.push_back(answer); }

@@ -17,11 +17,20 @@ TControl* TSplitter::FindControl() const {
   if (Parent() == nullptr) return nullptr;
   TPoint p{Left(), Top()};
   switch (Align()) {
-    case alLeft: --p.X; break;
-    case alRight: p.X += Width(); break;
-    case alTop: --p.Y; break;
-    case alBottom: p.Y += Height(); break;
-    default: return nullptr;
+    case alLeft:
+      --p.X;
+      break;
+    case alRight:
+      p.X += Width();
+      break;
+    case alTop:
+      --p.Y;
+      break;
+    case alBottom:
+      p.Y += Height();
+      break;
+    default:
+      return nullptr;
   }
   for (int i = 0; i < Parent()->ControlCount(); ++i) {
     TControl* c = Parent()->Controls(i);
@@ -29,10 +38,16 @@ TControl* TSplitter::FindControl() const {
     TRect r = c->BoundsRect();
     // A control of no width or height still counts as touching the splitter.
     if (r.Width() == 0) {
-      if (Align() == alLeft || Align() == alTop) --r.Left; else ++r.Right;
+      if (Align() == alLeft || Align() == alTop)
+        --r.Left;
+      else
+        ++r.Right;
     }
     if (r.Height() == 0) {
-      if (Align() == alLeft || Align() == alTop) --r.Top; else ++r.Bottom;
+      if (Align() == alLeft || Align() == alTop)
+        --r.Top;
+      else
+        ++r.Bottom;
     }
     if (r.Contains(p)) return c;
   }
@@ -47,11 +62,20 @@ void TSplitter::Paint() {
 int TSplitter::CalcNewSize(int X, int Y) const {
   int split = 0;
   switch (Align()) {
-    case alLeft: split = X - down_x_; break;
-    case alRight: split = down_x_ - X; break;
-    case alTop: split = Y - down_y_; break;
-    case alBottom: split = down_y_ - Y; break;
-    default: break;
+    case alLeft:
+      split = X - down_x_;
+      break;
+    case alRight:
+      split = down_x_ - X;
+      break;
+    case alTop:
+      split = Y - down_y_;
+      break;
+    case alBottom:
+      split = down_y_ - Y;
+      break;
+    default:
+      break;
   }
   const int current = Vertical() ? control_->Width() : control_->Height();
   const int size = current + split;
@@ -83,15 +107,17 @@ void TSplitter::ShowBar(int size) {
     bar_->setPalette(palette);
   }
   switch (Align()) {
-    case alLeft: bar_->setGeometry(control_->Left() + size, Top(), Width(), Height()); break;
-    case alRight:
-      bar_->setGeometry(control_->Left() + control_->Width() - size - Width(), Top(), Width(),
-                        Height());
+    case alLeft:
+      bar_->setGeometry(control_->Left() + size, Top(), Width(), Height());
       break;
-    case alTop: bar_->setGeometry(Left(), control_->Top() + size, Width(), Height()); break;
+    case alRight:
+      bar_->setGeometry(control_->Left() + control_->Width() - size - Width(), Top(), Width(), Height());
+      break;
+    case alTop:
+      bar_->setGeometry(Left(), control_->Top() + size, Width(), Height());
+      break;
     default:
-      bar_->setGeometry(Left(), control_->Top() + control_->Height() - size - Height(), Width(),
-                        Height());
+      bar_->setGeometry(Left(), control_->Top() + control_->Height() - size - Height(), Width(), Height());
       break;
   }
   bar_->raise();

@@ -65,8 +65,8 @@ void TStream::WriteWord(uint16_t v) {
 }
 
 void TStream::WriteDWord(uint32_t v) {
-  const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                        static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+  const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                        static_cast<uint8_t>(v >> 24)};
   WriteBuffer(b, 4);
 }
 

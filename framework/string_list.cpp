@@ -83,9 +83,8 @@ void TStringList::Assign(const TStringList& other) {
 
 void TStringList::SetSorted(bool sorted) {
   if (sorted && !sorted_) {
-    std::stable_sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) {
-      return CompareInsensitive(a.text, b.text) < 0;
-    });
+    std::stable_sort(items_.begin(), items_.end(),
+                     [](const Item& a, const Item& b) { return CompareInsensitive(a.text, b.text) < 0; });
   }
   sorted_ = sorted;
 }

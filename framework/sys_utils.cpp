@@ -50,9 +50,12 @@ bool TryStrToInt(const std::string& text, int32_t& value) {
   for (; i < s.size(); ++i) {
     const int c = static_cast<unsigned char>(s[i]);
     int digit;
-    if (std::isdigit(c)) digit = c - '0';
-    else if (base == 16 && std::isxdigit(c)) digit = std::tolower(c) - 'a' + 10;
-    else return false;
+    if (std::isdigit(c))
+      digit = c - '0';
+    else if (base == 16 && std::isxdigit(c))
+      digit = std::tolower(c) - 'a' + 10;
+    else
+      return false;
     magnitude = magnitude * base + digit;
     if (magnitude > (base == 16 ? 0xFFFFFFFFLL : 0x80000000LL)) return false;
   }
@@ -135,8 +138,7 @@ std::string ExtractFilePath(const std::string& path) { return path.substr(0, Nam
 std::string ExtractFileDir(const std::string& path) {
   std::string dir = ExtractFilePath(path);
   const bool root = dir.size() == 3 && dir[1] == ':';
-  if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/') && !root && dir.size() > 1)
-    dir.pop_back();
+  if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/') && !root && dir.size() > 1) dir.pop_back();
   return dir;
 }
 

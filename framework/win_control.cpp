@@ -13,11 +13,16 @@ namespace {
 // Whether C1 goes before C2 in an alignment group (the order of the classic layout rules).
 bool InsertBefore(const TControl* c1, const TControl* c2, TAlign align) {
   switch (align) {
-    case alTop: return c1->Top() < c2->Top();
-    case alBottom: return c1->Top() + c1->Height() >= c2->Top() + c2->Height();
-    case alLeft: return c1->Left() < c2->Left();
-    case alRight: return c1->Left() + c1->Width() >= c2->Left() + c2->Width();
-    default: return false;
+    case alTop:
+      return c1->Top() < c2->Top();
+    case alBottom:
+      return c1->Top() + c1->Height() >= c2->Top() + c2->Height();
+    case alLeft:
+      return c1->Left() < c2->Left();
+    case alRight:
+      return c1->Left() + c1->Width() >= c2->Left() + c2->Width();
+    default:
+      return false;
   }
 }
 
@@ -146,9 +151,8 @@ void TWinControl::ApplyTabOrder() {
       order.push_back(win);
     }
   }
-  std::stable_sort(order.begin(), order.end(), [](const TWinControl* a, const TWinControl* b) {
-    return a->tab_order_ < b->tab_order_;
-  });
+  std::stable_sort(order.begin(), order.end(),
+                   [](const TWinControl* a, const TWinControl* b) { return a->tab_order_ < b->tab_order_; });
   for (size_t i = 1; i < order.size(); ++i) {
     QWidget::setTabOrder(order[i - 1]->widget_, order[i]->widget_);
   }
@@ -246,11 +250,22 @@ void TWinControl::AlignControls(TControl* AControl, TRect& rect) {
   auto place = [&](TControl* c, TAlign align) {
     int left = rect.Left, top = rect.Top, width = rect.Width(), height = rect.Height();
     switch (align) {
-      case alTop: height = c->Height(); break;
-      case alBottom: height = c->Height(); top = rect.Bottom - height; break;
-      case alLeft: width = c->Width(); break;
-      case alRight: width = c->Width(); left = rect.Right - width; break;
-      default: break;
+      case alTop:
+        height = c->Height();
+        break;
+      case alBottom:
+        height = c->Height();
+        top = rect.Bottom - height;
+        break;
+      case alLeft:
+        width = c->Width();
+        break;
+      case alRight:
+        width = c->Width();
+        left = rect.Right - width;
+        break;
+      default:
+        break;
     }
     c->anchor_move_ = true;
     try {
@@ -262,11 +277,20 @@ void TWinControl::AlignControls(TControl* AControl, TRect& rect) {
     c->anchor_move_ = false;
     // The space the control really took (auto-size may have changed its size).
     switch (align) {
-      case alTop: rect.Top += c->Height(); break;
-      case alBottom: rect.Bottom -= c->Height(); break;
-      case alLeft: rect.Left += c->Width(); break;
-      case alRight: rect.Right -= c->Width(); break;
-      default: break;
+      case alTop:
+        rect.Top += c->Height();
+        break;
+      case alBottom:
+        rect.Bottom -= c->Height();
+        break;
+      case alLeft:
+        rect.Left += c->Width();
+        break;
+      case alRight:
+        rect.Right -= c->Width();
+        break;
+      default:
+        break;
     }
   };
 

@@ -90,8 +90,7 @@ void WaitServingMainThreadCalls(const std::function<bool()>& Ready) {
     if (mainThread) ServeMainThreadCalls();
     if (Ready()) return;
     std::unique_lock<std::mutex> lock(queue.Mutex);
-    queue.Changed.wait_for(lock, kServePoll,
-                           [&] { return mainThread && !queue.Calls.empty(); });
+    queue.Changed.wait_for(lock, kServePoll, [&] { return mainThread && !queue.Calls.empty(); });
   }
 }
 
@@ -197,8 +196,8 @@ void TTimerThread::Synchronize(const std::function<void()>& Method) {
     queue.Calls.push_back(call);
   }
   queue.Changed.notify_all();
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [] { ServeMainThreadCalls(); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [] { ServeMainThreadCalls(); }, Qt::QueuedConnection);
   {
     std::unique_lock<std::mutex> lock(queue.Mutex);
     queue.Changed.wait(lock, [&] { return call->Done; });
@@ -258,8 +257,7 @@ void TTimerThread::Execute() {
       wake_.wait_for(lock, kSuppressedPoll);
       continue;
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(interval_);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval_);
     if (!WaitUntil(lock, deadline)) break;
     if (TicksSuppressed()) continue;
     TAnimationTimer* timer = owner_;

@@ -86,8 +86,7 @@ class TTimerThread : public TObject, public std::enable_shared_from_this<TTimerT
   void Start();
   void Execute();
   // Waits until Deadline, staying put while paused. False when asked to terminate.
-  bool WaitUntil(std::unique_lock<std::mutex>& Lock,
-                 std::chrono::steady_clock::time_point Deadline);
+  bool WaitUntil(std::unique_lock<std::mutex>& Lock, std::chrono::steady_clock::time_point Deadline);
   bool TicksSuppressed() const;
   void ApplyPriority();
   void FireTick(TAnimationTimer* Timer, bool Synchronised);

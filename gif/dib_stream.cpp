@@ -59,8 +59,7 @@ void BuildDIBStream(TGIFFrame& Frame, TMemoryStream& Stream) {
   const int64_t paletteBytes = (int64_t{1} << depth) * 4;
   const int64_t pixelOffset = kFileHeaderSize + kInfoHeaderSize + paletteBytes;
   const int64_t pixelBytes = static_cast<int64_t>(height) * DIBRowBytes(width, depth);
-  if (width < 0 || height < 0 || pixelOffset + pixelBytes > kMaxFileSize)
-    throw EOutOfResources(SGIFTooLarge);
+  if (width < 0 || height < 0 || pixelOffset + pixelBytes > kMaxFileSize) throw EOutOfResources(SGIFTooLarge);
 
   uint8_t headers[kFileHeaderSize + kInfoHeaderSize] = {};
   uint8_t* file = headers;
@@ -89,8 +88,8 @@ void BuildDIBStream(TGIFFrame& Frame, TMemoryStream& Stream) {
   // Progress is reported only when someone listens: the report has no other effect.
   const bool report = owner != nullptr && owner->OnProgress;
   bool corrupt = false;
-  DecodeLZW(codes, width, height, depth, Frame.InterlaceFlag, report ? &DecodeProgress : nullptr,
-            owner, corrupt, Stream.Memory() + pixelOffset, item.ColorBits, AcceptCorruptData);
+  DecodeLZW(codes, width, height, depth, Frame.InterlaceFlag, report ? &DecodeProgress : nullptr, owner,
+            corrupt, Stream.Memory() + pixelOffset, item.ColorBits, AcceptCorruptData);
   Frame.DataCorrupt = Frame.DataCorrupt || corrupt;
   Stream.SetPosition(0);
 }

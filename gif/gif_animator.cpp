@@ -174,8 +174,7 @@ int TGIFAnimator::FirstFrameToLayDown(int Index) const {
     TGIFFrame* frame = image_->FrameAt(first);
     const bool fullScreen = frame->FrameWidth() == width && frame->FrameHeight() == height;
     const bool hidesEarlier =
-        frame->TransparentColor == clNone ||
-        (frame->DisposalMethod == DisposalBackground && first < Index);
+        frame->TransparentColor == clNone || (frame->DisposalMethod == DisposalBackground && first < Index);
     if (fullScreen && hidesEarlier) break;
     --first;
   }
@@ -201,8 +200,7 @@ void TGIFAnimator::LayDownFrames(TCanvas& Canvas, int First, int Index) const {
 
 TBitmap* TGIFAnimator::ComposeFrame(int Index, TColor& TransColor) {
   Index = std::min(Index, image_->FrameCount() - 1);
-  const bool reuse = cached_frame_ != nullptr && cached_index_ == Index - 1 &&
-                     cached_index_ >= 0 &&
+  const bool reuse = cached_frame_ != nullptr && cached_index_ == Index - 1 && cached_index_ >= 0 &&
                      image_->FrameAt(cached_index_)->DisposalMethod != DisposalPrevious;
   std::unique_ptr<TBitmap> rebuilt;
   TBitmap* result = nullptr;

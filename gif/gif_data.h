@@ -16,11 +16,11 @@ class TGIFData : public TSharedImage {
   // Releases what the data holds: the comment lines.
   void FreeHandle() { CommentLines.Clear(); }
 
-  TStringList CommentLines;   // the image comment
-  uint8_t PixelAspect = 0;    // the pixel aspect byte as read
-  uint8_t ColorBits = 0;      // global table size field + 1 (1..8), set even without a table
+  TStringList CommentLines;  // the image comment
+  uint8_t PixelAspect = 0;   // the pixel aspect byte as read
+  uint8_t ColorBits = 0;     // global table size field + 1 (1..8), set even without a table
   uint8_t ColorResolution = 0;
-  ColorTable GlobalColors;    // Count 0 when the file has none
+  ColorTable GlobalColors;  // Count 0 when the file has none
 
  protected:
   ~TGIFData() override = default;

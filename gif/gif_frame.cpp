@@ -98,8 +98,7 @@ void TGIFFrame::DrawFrame(TCanvas& Canvas, const TRect& Rect, bool UseTransparen
   TBitmap& bitmap = FrameBitmap();
   if (UseTransparency && TransparentColor != clNone) {
     StretchTransparent(Canvas, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), bitmap,
-                       lumivane::Rect(0, 0, bitmap.ImageWidth(), bitmap.ImageHeight()),
-                       TransparentColor);
+                       lumivane::Rect(0, 0, bitmap.ImageWidth(), bitmap.ImageHeight()), TransparentColor);
   } else {
     bitmap.DrawInto(Canvas, Rect);
   }
@@ -123,8 +122,7 @@ void TGIFFrame::CopyFrame(TGIFFrame& source) {
   GrayscaleFlag = source.GrayscaleFlag;
   DataCorrupt = source.DataCorrupt;
   const TExtension* comment = FindCommentBlock(source);
-  if (comment != nullptr && comment->Lines && comment->Lines->Count() > 0)
-    SetComments(*comment->Lines);
+  if (comment != nullptr && comment->Lines && comment->Lines->Count() > 0) SetComments(*comment->Lines);
 }
 
 void TGIFFrame::CopyGraphic(TGraphic& source) {
@@ -204,8 +202,7 @@ void TGIFFrame::AssignInto(TPersistent* Target) {
   graphic->AssignFrom(&FrameBitmap());
   auto* bitmap = dynamic_cast<TBitmap*>(graphic);
   if (bitmap != nullptr && TransparentColor != clNone) {
-    const COLORREF nearest =
-        GetNearestColor(bitmap->Canvas().Handle(), ColorToRGB(TransparentColor));
+    const COLORREF nearest = GetNearestColor(bitmap->Canvas().Handle(), ColorToRGB(TransparentColor));
     bitmap->SetTransparentColor(static_cast<TColor>(nearest));
     bitmap->SetTransparent(true);
   }

@@ -61,16 +61,16 @@ class TGIFFrame : public TPersistent {
   // Draws the bitmap stretched into Rect, leaving TransparentColor undrawn when UseTransparency.
   void DrawFrame(TCanvas& Canvas, const TRect& Rect, bool UseTransparency);
 
-  TGIFImage* OwnerImage;                        // not owned
-  TGIFItem* SharedItem = nullptr;               // one reference held
+  TGIFImage* OwnerImage;                          // not owned
+  TGIFItem* SharedItem = nullptr;                 // one reference held
   std::unique_ptr<TExtensionList> ExtensionList;  // owned with its blocks; null when none
-  TPoint Origin;                                // left and top in the logical screen
+  TPoint Origin;                                  // left and top in the logical screen
   bool InterlaceFlag = false;
-  bool DataCorrupt = false;                     // corrupt data was found and tolerated
-  bool GrayscaleFlag = false;                   // used only when writing
+  bool DataCorrupt = false;    // corrupt data was found and tolerated
+  bool GrayscaleFlag = false;  // used only when writing
   TColor TransparentColor = clNone;
-  uint16_t DelayTime = 0;                       // milliseconds
-  uint8_t DisposalMethod = DisposalUnspecified; // 0..7 as stored
+  uint16_t DelayTime = 0;                        // milliseconds
+  uint8_t DisposalMethod = DisposalUnspecified;  // 0..7 as stored
   bool HasLocalColors = false;
 
  protected:

@@ -51,8 +51,7 @@ bool TGIFReader::IsLoopBlock(const TExtension& Block) {
   const int length = Block.Header[0];
   if (length > kIdentifierBytes) return false;
   const uint8_t* identifier = Block.Header + 1;
-  if (std::memcmp(identifier, kNetscape, length) != 0 &&
-      std::memcmp(identifier, kAnimExts, length) != 0)
+  if (std::memcmp(identifier, kNetscape, length) != 0 && std::memcmp(identifier, kAnimExts, length) != 0)
     return false;
   const std::string& first = Block.Lines->Strings(0);
   return first.size() >= 3 && static_cast<uint8_t>(first[0]) == 1;
@@ -276,8 +275,7 @@ void TGIFReader::ReadAll() {
       image_.frames_.push_back(std::move(frame));
       introducer = AtEnd() ? kTrailer : NextBlockIntroducer();
       // Anything but another block after an image ends the reading quietly.
-      if (introducer != kExtensionIntroducer && introducer != kImageIntroducer &&
-          introducer != kTrailer)
+      if (introducer != kExtensionIntroducer && introducer != kImageIntroducer && introducer != kTrailer)
         introducer = 0;
     } else if (image_.data_->CommentLines.Count() == 0 && pending) {
       // Blocks before the trailer: their comments become the image comment.

@@ -35,8 +35,7 @@ int NextInterlacedRow(int y, int height, int& pass) {
 }
 
 void DecodeProgress(TGraphic* Owner, TProgressStage Stage, int Percent, const std::string& Message) {
-  Owner->ReportProgress(Owner, Stage, static_cast<uint8_t>(Percent), false, Rect(0, 0, 0, 0),
-                        Message);
+  Owner->ReportProgress(Owner, Stage, static_cast<uint8_t>(Percent), false, Rect(0, 0, 0, 0), Message);
 }
 
 namespace {
@@ -59,8 +58,8 @@ class TProgressReporter {
     if (position != last_position_) {
       last_position_ = position;
       // Round half to even, as the default floating-point rounding mode does.
-      percent_ = static_cast<int>(
-          std::nearbyint(static_cast<double>(position) / reader_.StreamSize() * 100.0));
+      percent_ =
+          static_cast<int>(std::nearbyint(static_cast<double>(position) / reader_.StreamSize() * 100.0));
     }
     hook_(owner_, psRunning, percent_, std::string());
   }
@@ -84,12 +83,19 @@ struct TCodeTables {
 
 class TLZWDecoder {
  public:
-  TLZWDecoder(TCodeReader& reader, TPixelWriter& writer, TProgressReporter& progress,
-              TCodeTables& tables, int minCodeSize, int colorBits, bool accept, bool& corrupt)
-      : reader_(reader), writer_(writer), progress_(progress), t_(tables),
-        minCodeSize_(minCodeSize), clearCode_(1 << minCodeSize), endCode_(clearCode_ + 1),
-        firstFree_(clearCode_ + 2), colorMask_((1u << std::clamp(colorBits, 0, 16)) - 1),
-        accept_(accept), corrupt_(corrupt) {
+  TLZWDecoder(TCodeReader& reader, TPixelWriter& writer, TProgressReporter& progress, TCodeTables& tables,
+              int minCodeSize, int colorBits, bool accept, bool& corrupt)
+      : reader_(reader),
+        writer_(writer),
+        progress_(progress),
+        t_(tables),
+        minCodeSize_(minCodeSize),
+        clearCode_(1 << minCodeSize),
+        endCode_(clearCode_ + 1),
+        firstFree_(clearCode_ + 2),
+        colorMask_((1u << std::clamp(colorBits, 0, 16)) - 1),
+        accept_(accept),
+        corrupt_(corrupt) {
     ResetCodeWidth();
     next_ = firstFree_;
   }
@@ -129,8 +135,7 @@ class TLZWDecoder {
   void Clear() {
     // Entries defined since the last clear lose their known lengths; their prefix and suffix
     // stay, as a code above the next free one may still walk them.
-    if (next_ > firstFree_)
-      std::memset(&t_.Length[firstFree_], 0, (next_ - firstFree_) * sizeof(uint16_t));
+    if (next_ > firstFree_) std::memset(&t_.Length[firstFree_], 0, (next_ - firstFree_) * sizeof(uint16_t));
     ResetCodeWidth();
     next_ = firstFree_;
   }
@@ -239,9 +244,8 @@ int ReadMinimumCodeSize(TStream& codes, bool accept, bool& corrupt) {
 
 }  // namespace
 
-void DecodeLZW(TStream& Codes, int Width, int Height, int Depth, bool Interlaced,
-               TDecodeProgressHook Hook, TGraphic* HookOwner, bool& Corrupt, uint8_t* Pixels,
-               int ColorBits, bool AcceptCorruptData) {
+void DecodeLZW(TStream& Codes, int Width, int Height, int Depth, bool Interlaced, TDecodeProgressHook Hook,
+               TGraphic* HookOwner, bool& Corrupt, uint8_t* Pixels, int ColorBits, bool AcceptCorruptData) {
   Corrupt = false;
   if (Hook != nullptr) Hook(HookOwner, psStarting, 0, std::string());
   try {
@@ -251,10 +255,12 @@ void DecodeLZW(TStream& Codes, int Width, int Height, int Depth, bool Interlaced
     TCodeReader reader(Codes);
     TPixelWriter writer(Pixels, Width, Height, Depth, Interlaced);
     TProgressReporter progress(Hook, HookOwner, reader);
-    TLZWDecoder decoder(reader, writer, progress, *tables, minCodeSize, ColorBits,
-                        AcceptCorruptData, Corrupt);
-    if (Depth == 8) decoder.Run<true>();
-    else decoder.Run<false>();
+    TLZWDecoder decoder(reader, writer, progress, *tables, minCodeSize, ColorBits, AcceptCorruptData,
+                        Corrupt);
+    if (Depth == 8)
+      decoder.Run<true>();
+    else
+      decoder.Run<false>();
   } catch (const std::exception& e) {
     if (Hook != nullptr) Hook(HookOwner, psEnding, 0, e.what());
     throw;

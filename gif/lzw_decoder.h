@@ -23,8 +23,7 @@ void DecodeProgress(TGraphic* Owner, TProgressStage Stage, int Percent, const st
 // the largest pixel value. Corrupt data either sets Corrupt and ends decoding (AcceptCorruptData)
 // or raises EInvalidGraphicOperation. Codes that run out before the end code end decoding
 // quietly: rows not reached keep pixel value 0.
-void DecodeLZW(TStream& Codes, int Width, int Height, int Depth, bool Interlaced,
-               TDecodeProgressHook Hook, TGraphic* HookOwner, bool& Corrupt, uint8_t* Pixels,
-               int ColorBits, bool AcceptCorruptData);
+void DecodeLZW(TStream& Codes, int Width, int Height, int Depth, bool Interlaced, TDecodeProgressHook Hook,
+               TGraphic* HookOwner, bool& Corrupt, uint8_t* Pixels, int ColorBits, bool AcceptCorruptData);
 
 }  // namespace lumivane

@@ -19,7 +19,11 @@ class TPixelWriter {
   // Pixels: Height rows of DIBRowBytes(Width, Depth) bytes, zero-filled; image row 0 (the top) is
   // the last row in memory. A frame without pixels (width or height 0) ignores every value.
   TPixelWriter(uint8_t* pixels, int width, int height, int depth, bool interlaced)
-      : pixels_(pixels), width_(width), height_(height), depth_(depth), interlaced_(interlaced),
+      : pixels_(pixels),
+        width_(width),
+        height_(height),
+        depth_(depth),
+        interlaced_(interlaced),
         stride_(DIBRowBytes(width, depth)) {
     if (width_ <= 0 || height_ <= 0) y_ = height_ > 0 ? height_ : 0;
     SetRowStart();
@@ -32,14 +36,18 @@ class TPixelWriter {
       case 1: {
         uint8_t& byte = row_[x_ >> 3];
         const int bit = x_ & 7;
-        if (bit == 0) byte = static_cast<uint8_t>(value << 7);
-        else byte |= static_cast<uint8_t>(value << (7 - bit));
+        if (bit == 0)
+          byte = static_cast<uint8_t>(value << 7);
+        else
+          byte |= static_cast<uint8_t>(value << (7 - bit));
         break;
       }
       case 4: {
         uint8_t& byte = row_[x_ >> 1];
-        if ((x_ & 1) == 0) byte = static_cast<uint8_t>(value << 4);
-        else byte |= static_cast<uint8_t>(value);
+        if ((x_ & 1) == 0)
+          byte = static_cast<uint8_t>(value << 4);
+        else
+          byte |= static_cast<uint8_t>(value);
         break;
       }
       default:
@@ -69,9 +77,7 @@ class TPixelWriter {
     y_ = interlaced_ ? NextInterlacedRow(y_, height_, pass_) : y_ + 1;
     SetRowStart();
   }
-  void SetRowStart() {
-    row_ = y_ < height_ ? pixels_ + (height_ - 1 - y_) * stride_ : nullptr;
-  }
+  void SetRowStart() { row_ = y_ < height_ ? pixels_ + (height_ - 1 - y_) * stride_ : nullptr; }
 
   uint8_t* pixels_;
   int width_;

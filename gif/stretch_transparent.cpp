@@ -83,8 +83,8 @@ void MaskedStretch(HDC dst, int x, int y, int width, int height, HDC src, const 
 
 }  // namespace
 
-void StretchTransparent(TCanvas& Canvas, int X, int Y, int Width, int Height, TBitmap& Bitmap,
-                        TRect Source, TColor TransparentColor) {
+void StretchTransparent(TCanvas& Canvas, int X, int Y, int Width, int Height, TBitmap& Bitmap, TRect Source,
+                        TColor TransparentColor) {
   const int bitmapWidth = Bitmap.ImageWidth();
   const int bitmapHeight = Bitmap.ImageHeight();
   if (Width < 1) Width = bitmapWidth;
@@ -103,8 +103,8 @@ void StretchTransparent(TCanvas& Canvas, int X, int Y, int Width, int Height, TB
   try {
     HDC src = bitmapCanvas.Handle();
     if (TransparentColor == clNone) {
-      StretchBlt(dst, X, Y, Width, Height, src, Source.Left, Source.Top, Source.Width(),
-                 Source.Height(), Canvas.CopyMode());
+      StretchBlt(dst, X, Y, Width, Height, src, Source.Left, Source.Top, Source.Width(), Source.Height(),
+                 Canvas.CopyMode());
     } else {
       if (TransparentColor == clDefault)
         TransparentColor = static_cast<TColor>(GetPixel(src, 0, bitmapHeight - 1));

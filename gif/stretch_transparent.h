@@ -11,7 +11,7 @@ class TCanvas;
 // TransparentColor leave the canvas unchanged. A width or height below 1 takes the bitmap's; an
 // empty source rectangle takes the whole bitmap. clDefault means the bitmap's bottom-left pixel;
 // clNone draws every pixel. The bitmap's canvas is locked for the whole drawing.
-void StretchTransparent(TCanvas& Canvas, int X, int Y, int Width, int Height, TBitmap& Bitmap,
-                        TRect Source, TColor TransparentColor);
+void StretchTransparent(TCanvas& Canvas, int X, int Y, int Width, int Height, TBitmap& Bitmap, TRect Source,
+                        TColor TransparentColor);
 
 }  // namespace lumivane

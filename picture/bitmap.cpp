@@ -70,11 +70,10 @@ int ScreenDepth() {
 
 // The 16 colours of the system palette (the standard VGA set).
 HPALETTE CreateSystemPalette16() {
-  static const RGBQUAD vga[16] = {
-      {0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
-      {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
-      {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
-      {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0}};
+  static const RGBQUAD vga[16] = {{0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
+                                  {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
+                                  {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
+                                  {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0}};
   return PaletteFromColors(vga, 16);
 }
 
@@ -179,8 +178,7 @@ void TBitmap::MakeImagePrivate() {
     ReplaceImage(BuildImage(image_->Handle, colors, image_->DIB));
     return;
   }
-  if (image_->Handle != nullptr && image_->DIBHandle != nullptr &&
-      image_->Handle != image_->DIBHandle) {
+  if (image_->Handle != nullptr && image_->DIBHandle != nullptr && image_->Handle != image_->DIBHandle) {
     DeselectBitmap(image_->DIBHandle);
     DeleteObject(image_->DIBHandle);
     image_->DIBHandle = nullptr;
@@ -245,8 +243,7 @@ void TBitmap::PaletteNeeded() {
   const int bpp = image->DIB.dsBm.bmBitsPixel * image->DIB.dsBm.bmPlanes;
   if (bpp <= 8) {
     const std::vector<RGBQUAD> colors = DIBColorTable(image->DIBHandle, 1 << bpp);
-    if (!colors.empty())
-      image->Palette = PaletteFromColors(colors.data(), static_cast<int>(colors.size()));
+    if (!colors.empty()) image->Palette = PaletteFromColors(colors.data(), static_cast<int>(colors.size()));
     if (image->Palette != nullptr) return;
   }
   if (ScreenDepth() < bpp) {
@@ -296,8 +293,7 @@ void TBitmap::UpdateColorTableFromPalette() {
 // A new image (not yet installed) for Description, with the old bitmap's pixels copied to its
 // top-left corner and the rest filled with the canvas brush (white without a canvas). Colours
 // (may be null) gives the colour table and a copy of it becomes the new image's palette.
-TBitmapImage* TBitmap::BuildImage(HBITMAP OldHandle, HPALETTE Colors,
-                                  const DIBSECTION& Description) {
+TBitmapImage* TBitmap::BuildImage(HBITMAP OldHandle, HPALETTE Colors, const DIBSECTION& Description) {
   auto* image = new TBitmapImage();
   ImageGuard guard(image);
   image->DIB = Description;
@@ -306,8 +302,7 @@ TBitmapImage* TBitmap::BuildImage(HBITMAP OldHandle, HPALETTE Colors,
   const int height = std::abs(Description.dsBm.bmHeight);
   if (Colors != nullptr) image->Palette = CopyPalette(Colors);
   if (width <= 0 || height <= 0) return guard.Release();
-  if (static_cast<int64_t>(width) * height > kMaxBitmapPixels)
-    throw EOutOfResources(SOutOfResources);
+  if (static_cast<int64_t>(width) * height > kMaxBitmapPixels) throw EOutOfResources(SOutOfResources);
 
   ScreenDC screen;
   void* bits = nullptr;
@@ -319,8 +314,8 @@ TBitmapImage* TBitmap::BuildImage(HBITMAP OldHandle, HPALETTE Colors,
     header.biWidth = width;
     header.biHeight = Description.dsBmih.biHeight < 0 ? -height : height;
     if (header.biBitCount == 0) header.biBitCount = static_cast<WORD>(ScreenDepth());
-    const bool bitfields = header.biCompression == BI_BITFIELDS &&
-                           (header.biBitCount == 16 || header.biBitCount == 32);
+    const bool bitfields =
+        header.biCompression == BI_BITFIELDS && (header.biBitCount == 16 || header.biBitCount == 32);
     header.biCompression = bitfields ? BI_BITFIELDS : BI_RGB;
     header.biSizeImage = 0;
     header.biClrImportant = 0;
@@ -362,19 +357,19 @@ TBitmapImage* TBitmap::BuildImage(HBITMAP OldHandle, HPALETTE Colors,
 }
 
 // Fills the new image with the canvas brush and copies the old bitmap onto it at (0, 0).
-void TBitmap::CopyPixelsInto(TBitmapImage& image, void* bits, const BitmapInfo& info,
-                             HBITMAP OldHandle, HPALETTE Colors) {
+void TBitmap::CopyPixelsInto(TBitmapImage& image, void* bits, const BitmapInfo& info, HBITMAP OldHandle,
+                             HPALETTE Colors) {
   const BITMAP fresh = BitmapRecord(image.Handle);
   const BITMAP old = BitmapRecord(OldHandle);
-  const bool same_size = OldHandle != nullptr && old.bmWidth == fresh.bmWidth &&
-                         old.bmHeight == fresh.bmHeight;
+  const bool same_size =
+      OldHandle != nullptr && old.bmWidth == fresh.bmWidth && old.bmHeight == fresh.bmHeight;
   if (same_size && bits != nullptr && CopySameLayout(image.Handle, OldHandle)) return;
   if (same_size && bits != nullptr && fresh.bmBitsPixel > 8) {
     DeselectBitmap(OldHandle);
     ScreenDC screen;
     BitmapInfo request = info;
-    GetDIBits(screen.dc, OldHandle, 0, static_cast<UINT>(fresh.bmHeight), bits,
-              request.Info(), DIB_RGB_COLORS);
+    GetDIBits(screen.dc, OldHandle, 0, static_cast<UINT>(fresh.bmHeight), bits, request.Info(),
+              DIB_RGB_COLORS);
     return;
   }
   MemoryDC target;
@@ -392,9 +387,8 @@ void TBitmap::CopyPixelsInto(TBitmapImage& image, void* bits, const BitmapInfo& 
     if (bits != nullptr && fresh.bmBitsPixel == 1) {
       const uint32_t font = ColorToRGB(canvas_->Font().Color());
       const uint32_t brush = ColorToRGB(canvas_->Brush().Color());
-      const RGBQUAD mono[2] = {
-          {GetBValue(font), GetGValue(font), GetRValue(font), 0},
-          {GetBValue(brush), GetGValue(brush), GetRValue(brush), 0}};
+      const RGBQUAD mono[2] = {{GetBValue(font), GetGValue(font), GetRValue(font), 0},
+                               {GetBValue(brush), GetGValue(brush), GetRValue(brush), 0}};
       SetDIBColorTable(target.dc, 0, 2, mono);
     }
   } else {
@@ -532,17 +526,22 @@ TPixelFormat TBitmap::PixelFormat() {
   if (StorageKind() == skDevice) return pfDevice;
   const BITMAPINFOHEADER& header = image_->DIB.dsBmih;
   switch (header.biBitCount) {
-    case 1: return pf1bit;
-    case 4: return pf4bit;
-    case 8: return pf8bit;
+    case 1:
+      return pf1bit;
+    case 4:
+      return pf4bit;
+    case 8:
+      return pf8bit;
     case 16:
       if (header.biCompression == BI_RGB) return pf15bit;
-      if (header.biCompression == BI_BITFIELDS && image_->DIB.dsBitfields[1] == 0x7E0)
-        return pf16bit;
+      if (header.biCompression == BI_BITFIELDS && image_->DIB.dsBitfields[1] == 0x7E0) return pf16bit;
       return pfCustom;
-    case 24: return pf24bit;
-    case 32: return header.biCompression == BI_RGB ? pf32bit : pfCustom;
-    default: return pfCustom;
+    case 24:
+      return pf24bit;
+    case 32:
+      return header.biCompression == BI_RGB ? pf32bit : pfCustom;
+    default:
+      return pfCustom;
   }
 }
 
@@ -701,11 +700,11 @@ void TBitmap::DrawInto(TCanvas& Canvas, const TRect& Rect) {
     HDC source = this->Canvas().Handle();
     if (Transparent()) {
       const COLORREF key = static_cast<COLORREF>(TransparentColor()) & 0xFFFFFF;
-      TransparentBlt(target, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), source, 0, 0, width,
-                     height, key);
+      TransparentBlt(target, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), source, 0, 0, width, height,
+                     key);
     } else {
-      StretchBlt(target, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), source, 0, 0, width,
-                 height, Canvas.CopyMode());
+      StretchBlt(target, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), source, 0, 0, width, height,
+                 Canvas.CopyMode());
     }
   } catch (...) {
     if (palette != nullptr) SelectPalette(target, old_palette, TRUE);
@@ -717,9 +716,7 @@ void TBitmap::DrawInto(TCanvas& Canvas, const TRect& Rect) {
 // ---------------------------------------------------------------------------------------------
 // reading
 
-void TBitmap::ReadFromStream(TStream& Stream) {
-  ReadFileData(Stream, Stream.Size() - Stream.Position());
-}
+void TBitmap::ReadFromStream(TStream& Stream) { ReadFileData(Stream, Stream.Size() - Stream.Position()); }
 
 void TBitmap::ReadFileData(TStream& Stream, int64_t Size) {
   FreeCanvasContext();

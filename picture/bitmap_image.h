@@ -14,14 +14,14 @@ class TBitmapImage : public TSharedImage {
  public:
   TBitmapImage() = default;
 
-  HBITMAP Handle = nullptr;      // the device bitmap (the section itself for a DIB section)
-  HBITMAP MaskHandle = nullptr;  // monochrome transparency mask, made on demand
-  HPALETTE Palette = nullptr;    // null when none
-  HBITMAP DIBHandle = nullptr;   // the DIB section; null for a device bitmap only
-  DIBSECTION DIB{};              // the image description
+  HBITMAP Handle = nullptr;                   // the device bitmap (the section itself for a DIB section)
+  HBITMAP MaskHandle = nullptr;               // monochrome transparency mask, made on demand
+  HPALETTE Palette = nullptr;                 // null when none
+  HBITMAP DIBHandle = nullptr;                // the DIB section; null for a device bitmap only
+  DIBSECTION DIB{};                           // the image description
   std::unique_ptr<TMemoryStream> SaveStream;  // bytes of a compressed bitmap as read
-  bool OS2Format = false;        // read from a 12-byte core header
-  bool Halftone = false;         // the palette is a half-tone palette
+  bool OS2Format = false;                     // read from a 12-byte core header
+  bool Halftone = false;                      // the palette is a half-tone palette
 
   // Frees the handles (the bitmaps are first taken out of any canvas holding them).
   void FreeHandles();

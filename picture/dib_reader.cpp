@@ -178,8 +178,7 @@ class Reader {
   }
 
   int64_t ExpectedBytes() const {
-    return RowBytes(header_.biWidth, header_.biBitCount) *
-           std::llabs(static_cast<int64_t>(header_.biHeight));
+    return RowBytes(header_.biWidth, header_.biBitCount) * std::llabs(static_cast<int64_t>(header_.biHeight));
   }
 
   // The pixel bytes to read: the smaller of what is left and the declared image size.
@@ -229,8 +228,8 @@ class Reader {
       RealizePalette(memory.dc);
     }
     SetLastError(0);
-    ObjectGuard handle(CreateDIBitmap(memory.dc, &info.Header(), CBM_INIT, data.data(),
-                                      info.Info(), DIB_RGB_COLORS));
+    ObjectGuard handle(
+        CreateDIBitmap(memory.dc, &info.Header(), CBM_INIT, data.data(), info.Info(), DIB_RGB_COLORS));
     if (old_palette != nullptr) SelectPalette(memory.dc, old_palette, FALSE);
     if (old_bitmap != nullptr) SelectObject(memory.dc, old_bitmap);
     if (handle.object == nullptr) RaiseCreateFailure();
@@ -254,8 +253,7 @@ class Reader {
 
 }  // namespace
 
-TDIBReader::Result TDIBReader::Read(TStream& Stream, int64_t ImageSize,
-                                    const BITMAPFILEHEADER* FileHeader) {
+TDIBReader::Result TDIBReader::Read(TStream& Stream, int64_t ImageSize, const BITMAPFILEHEADER* FileHeader) {
   Reader reader(Stream, ImageSize, FileHeader);
   return reader.Read();
 }

@@ -17,11 +17,11 @@ class TDIBReader {
  public:
   struct Result {
     HBITMAP Handle = nullptr;
-    bool IsSection = false;      // Handle is a DIB section
-    HPALETTE Palette = nullptr;  // made from the colour table, or null
+    bool IsSection = false;                     // Handle is a DIB section
+    HPALETTE Palette = nullptr;                 // made from the colour table, or null
     std::unique_ptr<TMemoryStream> SaveStream;  // the bytes of a run-length image
     bool OS2Format = false;
-    BITMAPINFOHEADER Header{};   // the header as read (colours used clipped to 256)
+    BITMAPINFOHEADER Header{};  // the header as read (colours used clipped to 256)
   };
 
   // ImageSize: the bytes available from the header-size field on. FileHeader: the file header

@@ -50,8 +50,7 @@ void TDIBWriter::Write(TStream& Stream, HBITMAP Bitmap, const DIBSECTION& Descri
               DIB_RGB_COLORS);
   }
 
-  const DWORD table_bytes =
-      static_cast<DWORD>(colors.size() * sizeof(RGBQUAD)) + (bitfields ? 12 : 0);
+  const DWORD table_bytes = static_cast<DWORD>(colors.size() * sizeof(RGBQUAD)) + (bitfields ? 12 : 0);
   BITMAPFILEHEADER file{};
   file.bfType = 0x4D42;
   file.bfOffBits = 14 + 40 + table_bytes;

@@ -25,8 +25,7 @@ ObjectGuard::~ObjectGuard() {
   if (object != nullptr) DeleteObject(object);
 }
 
-void BitmapInfo::Set(const BITMAPINFOHEADER& header, const DWORD* masks, const RGBQUAD* colors,
-                     int count) {
+void BitmapInfo::Set(const BITMAPINFOHEADER& header, const DWORD* masks, const RGBQUAD* colors, int count) {
   count = std::clamp(count, 0, 256);
   const size_t words = 10 + (masks ? 3 : 0) + static_cast<size_t>(count);
   words_.assign(words, 0);

@@ -51,9 +51,7 @@ class BitmapInfo {
  public:
   void Set(const BITMAPINFOHEADER& header, const DWORD* masks, const RGBQUAD* colors, int count);
   BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(words_.data()); }
-  const BITMAPINFOHEADER& Header() const {
-    return *reinterpret_cast<const BITMAPINFOHEADER*>(words_.data());
-  }
+  const BITMAPINFOHEADER& Header() const { return *reinterpret_cast<const BITMAPINFOHEADER*>(words_.data()); }
 
  private:
   std::vector<uint32_t> words_ = std::vector<uint32_t>(10);

@@ -49,16 +49,12 @@ void TGraphic::WriteToFile(const std::string& FileName) {
   WriteToStream(stream);
 }
 
-void TGraphic::ReadFromClipboard(uint16_t, HANDLE, HPALETTE) {
-  throw EAbstractError(SAbstractError);
-}
+void TGraphic::ReadFromClipboard(uint16_t, HANDLE, HPALETTE) { throw EAbstractError(SAbstractError); }
 
-void TGraphic::WriteToClipboard(uint16_t&, HANDLE&, HPALETTE&) {
-  throw EAbstractError(SAbstractError);
-}
+void TGraphic::WriteToClipboard(uint16_t&, HANDLE&, HPALETTE&) { throw EAbstractError(SAbstractError); }
 
-void TGraphic::ReportProgress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone,
-                              bool RedrawNow, const TRect& R, const std::string& Msg) {
+void TGraphic::ReportProgress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                              const TRect& R, const std::string& Msg) {
   Fire(OnProgress, Sender, Stage, PercentDone, RedrawNow, R, Msg);
 }
 

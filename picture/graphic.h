@@ -20,9 +20,8 @@ enum TProgressStage { psStarting, psRunning, psEnding };
 
 // Progress of a long operation (decoding): the sender, the stage, the percentage done, whether the
 // part in R should be redrawn now, the rectangle of rows done and a message.
-using TProgressEvent =
-    std::function<void(TObject* Sender, TProgressStage Stage, uint8_t PercentDone,
-                       bool RedrawNow, const TRect& R, const std::string& Msg)>;
+using TProgressEvent = std::function<void(TObject* Sender, TProgressStage Stage, uint8_t PercentDone,
+                                          bool RedrawNow, const TRect& R, const std::string& Msg)>;
 
 class TGraphic : public TPersistent {
  public:
@@ -75,8 +74,8 @@ class TGraphic : public TPersistent {
   virtual void WriteToClipboard(uint16_t& Format, HANDLE& Data, HPALETTE& Palette);
 
   // Fires OnProgress when assigned.
-  virtual void ReportProgress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone,
-                              bool RedrawNow, const TRect& R, const std::string& Msg);
+  virtual void ReportProgress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                              const TRect& R, const std::string& Msg);
 
   // Whether the "Data" property must be written against an ancestor value (null: none): with no
   // ancestor when not empty; against a non-graphic always; against a graphic when the two

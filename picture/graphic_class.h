@@ -77,13 +77,13 @@ const TGraphicClass* GraphicClassOf() {
 
 // Put at the top of every graphic class body: names the class and its direct parent and gives it
 // its class reference. Leaves the access at public.
-#define LUMIVANE_GRAPHIC_CLASS(Self, Parent)                                         \
- public:                                                                             \
-  using GraphicSelf = Self;                                                          \
-  using GraphicBase = Parent;                                                        \
-  static constexpr const char* GraphicClassName = #Self;                             \
-  const ::lumivane::TGraphicClass* GraphicClass() const override {                   \
-    return ::lumivane::GraphicClassOf<Self>();                                       \
+#define LUMIVANE_GRAPHIC_CLASS(Self, Parent)                       \
+ public:                                                           \
+  using GraphicSelf = Self;                                        \
+  using GraphicBase = Parent;                                      \
+  static constexpr const char* GraphicClassName = #Self;           \
+  const ::lumivane::TGraphicClass* GraphicClass() const override { \
+    return ::lumivane::GraphicClassOf<Self>();                     \
   }
 
 }  // namespace lumivane

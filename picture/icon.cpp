@@ -48,8 +48,8 @@ HBITMAP RowsToBitmap(HDC screen, BitmapInfo& info, const uint8_t* rows, int widt
   MemoryDC target;
   HGDIOBJ old_source = SelectObject(source.dc, rows_bitmap.object);
   HGDIOBJ old_target = SelectObject(target.dc, sized.object);
-  StretchBlt(target.dc, 0, 0, width, height, source.dc, 0, 0, info.Header().biWidth,
-             info.Header().biHeight, SRCCOPY);
+  StretchBlt(target.dc, 0, 0, width, height, source.dc, 0, 0, info.Header().biWidth, info.Header().biHeight,
+             SRCCOPY);
   SelectObject(source.dc, old_source);
   SelectObject(target.dc, old_target);
   return static_cast<HBITMAP>(sized.Release());
@@ -92,8 +92,7 @@ HICON CreateIconFromEntry(const uint8_t* data, int64_t size, int width, int heig
   header.biClrUsed = static_cast<DWORD>(entries);
   BitmapInfo info;
   info.Set(header, nullptr, colors.data(), entries);
-  ObjectGuard color(
-      RowsToBitmap(screen.dc, info, image.data() + color_offset, width, height, false));
+  ObjectGuard color(RowsToBitmap(screen.dc, info, image.data() + color_offset, width, height, false));
 
   header.biBitCount = 1;
   header.biSizeImage = static_cast<DWORD>(mask_bytes);
@@ -101,16 +100,15 @@ HICON CreateIconFromEntry(const uint8_t* data, int64_t size, int width, int heig
   header.biClrImportant = 2;
   const RGBQUAD black_white[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
   info.Set(header, nullptr, black_white, 2);
-  ObjectGuard mask(RowsToBitmap(screen.dc, info, image.data() + color_offset + color_bytes, width,
-                                height, true));
+  ObjectGuard mask(
+      RowsToBitmap(screen.dc, info, image.data() + color_offset + color_bytes, width, height, true));
 
   const BITMAP color_record = BitmapRecord(static_cast<HBITMAP>(color.object));
   const std::vector<uint8_t> color_bits = BitsOf(static_cast<HBITMAP>(color.object));
   const std::vector<uint8_t> mask_bits = BitsOf(static_cast<HBITMAP>(mask.object));
   SetLastError(0);
   HICON icon = CreateIcon(nullptr, width, height, static_cast<BYTE>(color_record.bmPlanes),
-                          static_cast<BYTE>(color_record.bmBitsPixel), mask_bits.data(),
-                          color_bits.data());
+                          static_cast<BYTE>(color_record.bmBitsPixel), mask_bits.data(), color_bits.data());
   if (icon == nullptr) {
     if (GetLastError() != 0) throw EOutOfResources(SysErrorMessage(GetLastError()));
     throw EOutOfResources(SOutOfResources);
@@ -156,13 +154,9 @@ bool TIcon::IsEmpty() { return image_->Handle == nullptr && !image_->MemoryImage
 
 bool TIcon::Decoded() const { return image_->Handle != nullptr; }
 
-int TIcon::ImageWidth() {
-  return image_->Width != 0 ? image_->Width : GetSystemMetrics(SM_CXICON);
-}
+int TIcon::ImageWidth() { return image_->Width != 0 ? image_->Width : GetSystemMetrics(SM_CXICON); }
 
-int TIcon::ImageHeight() {
-  return image_->Height != 0 ? image_->Height : GetSystemMetrics(SM_CYICON);
-}
+int TIcon::ImageHeight() { return image_->Height != 0 ? image_->Height : GetSystemMetrics(SM_CYICON); }
 
 void TIcon::SetImageWidth(int Value) {
   if (image_->Handle != nullptr) throw EInvalidGraphicOperation(SChangeIconSize);
@@ -190,8 +184,7 @@ void TIcon::ReadFromStream(TStream& Stream) {
 }
 
 void TIcon::WriteToStream(TStream& Stream) {
-  if (image_->MemoryImage)
-    Stream.WriteBuffer(image_->MemoryImage->Memory(), image_->MemoryImage->Size());
+  if (image_->MemoryImage) Stream.WriteBuffer(image_->MemoryImage->Memory(), image_->MemoryImage->Size());
 }
 
 HICON TIcon::IconHandle() {
@@ -219,8 +212,7 @@ void TIcon::HandleNeeded() {
       file.Entries()[static_cast<size_t>(file.ChooseEntry(width, height, DisplayColors()))];
   // Entries of 256 pixels (a size byte of 0) are not supported.
   if (entry.Width == 0 || entry.Height == 0) InvalidIcon();
-  image->Handle = CreateIconFromEntry(bytes + entry.ImageOffset, entry.BytesInRes, entry.Width,
-                                      entry.Height);
+  image->Handle = CreateIconFromEntry(bytes + entry.ImageOffset, entry.BytesInRes, entry.Width, entry.Height);
   image->Width = entry.Width;
   image->Height = entry.Height;
 }

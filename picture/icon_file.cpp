@@ -22,8 +22,7 @@ uint32_t U32(const uint8_t* p) {
 }
 
 // Whether a candidate's size is at least as good as the chosen one's for the target.
-bool SizeAtLeastAsGood(const TIconDirEntry& candidate, const TIconDirEntry& chosen, int width,
-                       int height) {
+bool SizeAtLeastAsGood(const TIconDirEntry& candidate, const TIconDirEntry& chosen, int width, int height) {
   const int dx_new = candidate.Width - width;
   const int dx_old = chosen.Width - width;
   const int dy_new = candidate.Height - height;
@@ -64,8 +63,7 @@ int TIconFile::ChooseEntry(int TargetWidth, int TargetHeight, int64_t DisplayCol
   for (size_t i = 1; i < entries_.size(); ++i) {
     const TIconDirEntry& entry = entries_[i];
     if (entry.Colors <= DisplayColors && entry.Colors >= chosen_colors &&
-        SizeAtLeastAsGood(entry, entries_[static_cast<size_t>(chosen)], TargetWidth,
-                          TargetHeight)) {
+        SizeAtLeastAsGood(entry, entries_[static_cast<size_t>(chosen)], TargetWidth, TargetHeight)) {
       chosen = static_cast<int>(i);
       chosen_colors = entry.Colors;
     }

@@ -7,9 +7,9 @@
 namespace lumivane {
 
 struct TIconDirEntry {
-  int Width = 0;          // the width byte (0 stands for 256)
-  int Height = 0;         // the height byte
-  int64_t Colors = 0;     // the colour-count byte and the reserved byte read as one 16-bit value
+  int Width = 0;       // the width byte (0 stands for 256)
+  int Height = 0;      // the height byte
+  int64_t Colors = 0;  // the colour-count byte and the reserved byte read as one 16-bit value
   uint32_t BytesInRes = 0;
   uint32_t ImageOffset = 0;
 };

@@ -12,9 +12,9 @@ class TIconImage : public TSharedImage {
  public:
   TIconImage() = default;
 
-  HICON Handle = nullptr;                       // null until decoded
-  std::unique_ptr<TMemoryStream> MemoryImage;   // the icon file's bytes
-  int Width = 0;                                // 0,0 until decoded
+  HICON Handle = nullptr;                      // null until decoded
+  std::unique_ptr<TMemoryStream> MemoryImage;  // the icon file's bytes
+  int Width = 0;                               // 0,0 until decoded
   int Height = 0;
 
  protected:

@@ -11,8 +11,8 @@ constexpr int kDefaultSize = 105;
 
 TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner) {
   picture_.SetNotifier(this);
-  picture_.OnProgress = [this](TObject* sender, TProgressStage stage, uint8_t percent,
-                               bool redraw, const TRect& r, const std::string& msg) {
+  picture_.OnProgress = [this](TObject* sender, TProgressStage stage, uint8_t percent, bool redraw,
+                               const TRect& r, const std::string& msg) {
     Fire(OnProgress, sender, stage, percent, redraw, r, msg);
   };
   SetBounds(Left(), Top(), kDefaultSize, kDefaultSize);

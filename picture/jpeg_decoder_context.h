@@ -15,12 +15,12 @@ struct DecoderContext;
 
 // libjpeg's progress manager extended by the image it reports for and the throttle's memory.
 struct JpegProgressManager {
-  jpeg_progress_mgr Base;   // first, so libjpeg's pointer is also ours
-  TJPEGImage* Owner;        // null: no progress reporting
+  jpeg_progress_mgr Base;  // first, so libjpeg's pointer is also ours
+  TJPEGImage* Owner;       // null: no progress reporting
   DecoderContext* Context;
-  int LastPercent;          // last percentage reported
-  uint32_t LastTime;        // tick count of the last report; 0 before the first call
-  int LastRow;              // output row reached at the last report
+  int LastPercent;    // last percentage reported
+  uint32_t LastTime;  // tick count of the last report; 0 before the first call
+  int LastRow;        // output row reached at the last report
 };
 
 struct DecoderContext {

@@ -75,7 +75,10 @@ void ConvertCmykRow(const JSAMPLE* cmyk, JSAMPLE* bgr, JDIMENSION width, bool in
   for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
     int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
     if (!inverted) {
-      c = 255 - c; m = 255 - m; y = 255 - y; k = 255 - k;
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
     }
     bgr[0] = static_cast<JSAMPLE>(y * k / 255);
     bgr[1] = static_cast<JSAMPLE>(m * k / 255);
@@ -87,9 +90,7 @@ void ConvertCmykRow(const JSAMPLE* cmyk, JSAMPLE* bgr, JDIMENSION width, bool in
 
 TTickSource JpegTickSource = GetTickCount;
 
-void DetectDisplayDepth() {
-  DecodeDefaults.OutputDepth = ScreenDepth() <= 8 ? Depth8 : Depth24;
-}
+void DetectDisplayDepth() { DecodeDefaults.OutputDepth = ScreenDepth() <= 8 ? Depth8 : Depth24; }
 
 void RegisterJpegFormat() {
   if (RegisteredFormats) return;
@@ -172,9 +173,7 @@ void TJPEGImage::AssignInto(TPersistent* Target) {
 
 void TJPEGImage::SignalChange(TObject* Sender) { TGraphic::SignalChange(Sender); }
 
-void TJPEGImage::DrawInto(TCanvas& Canvas, const TRect& Rect) {
-  DecodeBitmap()->DrawInto(Canvas, Rect);
-}
+void TJPEGImage::DrawInto(TCanvas& Canvas, const TRect& Rect) { DecodeBitmap()->DrawInto(Canvas, Rect); }
 
 bool TJPEGImage::SameImageAs(TGraphic* Other) {
   auto* other = dynamic_cast<TJPEGImage*>(Other);
@@ -435,8 +434,8 @@ void TJPEGImage::DecodePasses(DecoderContext& Context, bool& UseDecoderPalette) 
     // One quick pass per scan as the data arrives, then the final pass with the final choices.
     while (jpeg_consume_input(&info) != JPEG_REACHED_EOI) {
       jpeg_start_output(&info, info.input_scan_number);
-      if (info.progress != nullptr && info.progress->completed_passes == 0 &&
-          info.colormap != nullptr && DecodedBitmap->PixelFormat() == pf8bit && UseDecoderPalette)
+      if (info.progress != nullptr && info.progress->completed_passes == 0 && info.colormap != nullptr &&
+          DecodedBitmap->PixelFormat() == pf8bit && UseDecoderPalette)
         UseBuiltPalette(Context);
       ReadRows(Context);
       jpeg_finish_output(&info);
@@ -449,8 +448,7 @@ void TJPEGImage::DecodePasses(DecoderContext& Context, bool& UseDecoderPalette) 
     }
     jpeg_start_output(&info, info.input_scan_number);
   }
-  if ((!info.buffered_image || Context.FinalTwoPassQuantize) && info.colormap != nullptr &&
-      UseDecoderPalette)
+  if ((!info.buffered_image || Context.FinalTwoPassQuantize) && info.colormap != nullptr && UseDecoderPalette)
     UseBuiltPalette(Context);
   ReadRows(Context);
   if (info.buffered_image) jpeg_finish_output(&info);
@@ -529,8 +527,7 @@ void TJPEGImage::LoadColorMap(DecoderContext& Context, HPALETTE Palette) {
   UINT count = GetPaletteEntries(Palette, 0, MaxPaletteEntries, entries);
   if (count == 0) return;
   jpeg_decompress_struct& info = Context.Info;
-  JSAMPARRAY map = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                             count, 3);
+  JSAMPARRAY map = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, count, 3);
   for (UINT i = 0; i < count; ++i) {
     map[2][i] = entries[i].peRed;
     map[1][i] = entries[i].peGreen;
@@ -549,8 +546,8 @@ void TJPEGImage::ProgressMonitor(JpegProgressManager& Progress) {
   Progress.LastTime = now;
   if (previous == 0) return;  // the first call only starts the clock
 
-  TRect rows = Rect(0, Progress.LastRow, static_cast<int>(info.output_width),
-                    static_cast<int>(info.output_scanline));
+  TRect rows =
+      Rect(0, Progress.LastRow, static_cast<int>(info.output_width), static_cast<int>(info.output_scanline));
   if (rows.Bottom < rows.Top) rows.Bottom = static_cast<int>(info.output_height);  // a new pass
 
   const jpeg_progress_mgr& p = Progress.Base;
@@ -560,8 +557,8 @@ void TJPEGImage::ProgressMonitor(JpegProgressManager& Progress) {
   if (percent == Progress.LastPercent) return;
   Progress.LastPercent = percent;
   Progress.LastRow = static_cast<int>(info.output_scanline);
-  ReportProgress(this, psRunning, static_cast<uint8_t>(std::clamp(percent, 0, 100)),
-                 rows.Height() >= 4, rows, "");
+  ReportProgress(this, psRunning, static_cast<uint8_t>(std::clamp(percent, 0, 100)), rows.Height() >= 4, rows,
+                 "");
 }
 
 void TJPEGImage::OutputSize() {

@@ -53,8 +53,8 @@ void TermSource(j_decompress_ptr) {}
 
 void AttachJpegStreamSource(j_decompress_ptr cinfo, TStream& stream) {
   if (cinfo->src == nullptr) {
-    auto* source = static_cast<StreamSource*>(
-        (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(StreamSource)));
+    auto* source = static_cast<StreamSource*>((*cinfo->mem->alloc_small)(
+        reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(StreamSource)));
     source->Buffer = static_cast<JOCTET*>((*cinfo->mem->alloc_small)(
         reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, JpegSourceBlockSize * sizeof(JOCTET)));
     cinfo->src = &source->Base;

@@ -29,8 +29,7 @@ void TPicture::RegisterGraphicFormat(const std::string& Extension, const std::st
   FileFormatRegistry().AddFormat(Extension, Description, GraphicClass, 0);
 }
 
-void TPicture::RegisterGraphicClipboardFormat(uint16_t FormatId,
-                                              const TGraphicClass* GraphicClass) {
+void TPicture::RegisterGraphicClipboardFormat(uint16_t FormatId, const TGraphicClass* GraphicClass) {
   ClipboardFormatRegistry().Add(FormatId, GraphicClass);
 }
 
@@ -41,10 +40,9 @@ void TPicture::UnregisterGraphicFormats(const TGraphicClass* GraphicClass) {
 
 void TPicture::HookEvents(TGraphic& graphic) {
   graphic.OnChange = [this](TObject* sender) { Changed(sender); };
-  graphic.OnProgress = [this](TObject* sender, TProgressStage stage, uint8_t percent,
-                              bool redraw, const TRect& r, const std::string& msg) {
-    Progress(sender, stage, percent, redraw, r, msg);
-  };
+  graphic.OnProgress = [this](TObject* sender, TProgressStage stage, uint8_t percent, bool redraw,
+                              const TRect& r,
+                              const std::string& msg) { Progress(sender, stage, percent, redraw, r, msg); };
 }
 
 // Frees the old graphic, holds the new one (hooked) and runs the change handler.
@@ -78,10 +76,9 @@ void TPicture::ReadFromFile(const std::string& FileName) {
   if (graphic_class == nullptr) throw EInvalidGraphic(Format(SUnknownExtension, ext.c_str()));
 
   std::unique_ptr<TGraphic> graphic = graphic_class->Create();
-  graphic->OnProgress = [this](TObject* sender, TProgressStage stage, uint8_t percent,
-                               bool redraw, const TRect& r, const std::string& msg) {
-    Progress(sender, stage, percent, redraw, r, msg);
-  };
+  graphic->OnProgress = [this](TObject* sender, TProgressStage stage, uint8_t percent, bool redraw,
+                               const TRect& r,
+                               const std::string& msg) { Progress(sender, stage, percent, redraw, r, msg); };
   graphic->ReadFromFile(FileName);  // on failure the new graphic is freed, the old one stays
   TakeGraphic(std::move(graphic));
 }
@@ -124,8 +121,8 @@ void TPicture::Changed(TObject* Sender) {
   if (notifier_ != nullptr) notifier_->Changed();
 }
 
-void TPicture::Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone,
-                        bool RedrawNow, const TRect& R, const std::string& Msg) {
+void TPicture::Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                        const TRect& R, const std::string& Msg) {
   Fire(OnProgress, Sender, Stage, PercentDone, RedrawNow, R, Msg);
 }
 

@@ -72,8 +72,8 @@ class TPicture : public TPersistent {
   // The change handler: fires OnChange (sender = this picture), then the owner hook.
   virtual void Changed(TObject* Sender);
   // The progress handler: fires OnProgress with the arguments received.
-  virtual void Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone,
-                        bool RedrawNow, const TRect& R, const std::string& Msg);
+  virtual void Progress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                        const TRect& R, const std::string& Msg);
   // Into a graphic whose class the held graphic belongs to: the target copies the graphic.
   void AssignInto(TPersistent* Target) override;
 

@@ -22,215 +22,220 @@ namespace {
 std::optional<std::string> NativeOf(const std::string& path) { return ProgramToNativePath(path); }
 
 bool IsReadOnly(const std::string& native, const struct stat& status) {
-    return IsReadOnlyForUser(status) || IsOnReadOnlyVolume(native);
+  return IsReadOnlyForUser(status) || IsOnReadOnlyVolume(native);
 }
 
 // Closes a descriptor on every path out of a scope.
 class TFdCloser {
-public:
-    explicit TFdCloser(int fd) : fd_(fd) {}
-    ~TFdCloser() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    TFdCloser(const TFdCloser&) = delete;
-    TFdCloser& operator=(const TFdCloser&) = delete;
-    // Closes now; false (errno set) when the close reports a delayed write error.
-    bool CloseNow() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
+ public:
+  explicit TFdCloser(int fd) : fd_(fd) {}
+  ~TFdCloser() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TFdCloser(const TFdCloser&) = delete;
+  TFdCloser& operator=(const TFdCloser&) = delete;
+  // Closes now; false (errno set) when the close reports a delayed write error.
+  bool CloseNow() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
 
-private:
-    int fd_;
+ private:
+  int fd_;
 };
 
 bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
     }
-    return true;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
 }
 
 // Copies every byte from `in` to `out`; false with errno set on failure.
 bool CopyContents(int in, int out) {
-    for (;;) {  // the kernel copies without a round trip through user memory where it can
-        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-        if (copied == 0) return true;
-        if (copied > 0) continue;
-        if (errno == EINTR) continue;
-        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
-        break;
+  for (;;) {  // the kernel copies without a round trip through user memory where it can
+    const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+    if (copied == 0) return true;
+    if (copied > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+    break;
+  }
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    const ssize_t got = ::read(in, buffer.data(), buffer.size());
+    if (got == 0) return true;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
     }
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got == 0) return true;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (!WriteAll(out, buffer.data(), static_cast<size_t>(got))) return false;
-    }
+    if (!WriteAll(out, buffer.data(), static_cast<size_t>(got))) return false;
+  }
 }
 
 // Gives the copy the source's permission bits and modification time. Volumes that keep neither
 // (such as FAT media) make these calls fail; the copy stands all the same.
 void CopyMetadata(int out, const struct stat& source) {
-    (void)::fchmod(out, source.st_mode & 0777);
-    const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-    (void)::futimens(out, times);
+  (void)::fchmod(out, source.st_mode & 0777);
+  const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+  (void)::futimens(out, times);
 }
 
 // Writes the contents of the open source `in` into `target`, opened with `openFlags`. A target
 // left incomplete is removed. False with the last error set on failure.
 BOOL WriteCopy(int in, const struct stat& source, const std::string& target, int openFlags) {
-    const int out = ::open(target.c_str(), openFlags | O_WRONLY | O_CLOEXEC, 0600);
-    if (out < 0) {
-        if (errno == EEXIST) return FailWith(ERROR_FILE_EXISTS);
-        return FailWithPathErrno(errno, target);
-    }
-    TFdCloser closer(out);
-    bool ok = CopyContents(in, out);
-    int err = ok ? 0 : errno;
-    if (ok) CopyMetadata(out, source);
-    if (!closer.CloseNow() && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(target.c_str());
-        return FailWithErrno(err);
-    }
-    return TRUE;
+  const int out = ::open(target.c_str(), openFlags | O_WRONLY | O_CLOEXEC, 0600);
+  if (out < 0) {
+    if (errno == EEXIST) return FailWith(ERROR_FILE_EXISTS);
+    return FailWithPathErrno(errno, target);
+  }
+  TFdCloser closer(out);
+  bool ok = CopyContents(in, out);
+  int err = ok ? 0 : errno;
+  if (ok) CopyMetadata(out, source);
+  if (!closer.CloseNow() && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    ::unlink(target.c_str());
+    return FailWithErrno(err);
+  }
+  return TRUE;
 }
 
-bool SameEntry(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool SameEntry(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
-BOOL MoveAcrossVolumes(const std::string& source, const struct stat& sourceStatus, const std::string& target) {
-    if (S_ISDIR(sourceStatus.st_mode)) return FailWith(ERROR_NOT_SAME_DEVICE);
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return FailWithPathErrno(errno, source);
-    TFdCloser closer(in);
-    if (!WriteCopy(in, sourceStatus, target, O_CREAT | O_EXCL)) return FALSE;
-    if (::unlink(source.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(target.c_str());
-        return FailWithErrno(err);
-    }
-    return TRUE;
+BOOL MoveAcrossVolumes(const std::string& source, const struct stat& sourceStatus,
+                       const std::string& target) {
+  if (S_ISDIR(sourceStatus.st_mode)) return FailWith(ERROR_NOT_SAME_DEVICE);
+  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return FailWithPathErrno(errno, source);
+  TFdCloser closer(in);
+  if (!WriteCopy(in, sourceStatus, target, O_CREAT | O_EXCL)) return FALSE;
+  if (::unlink(source.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(target.c_str());
+    return FailWithErrno(err);
+  }
+  return TRUE;
 }
 
 int RenameNoReplace(const std::string& source, const std::string& target) {
-    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return -1;
-    return ::rename(source.c_str(), target.c_str());  // the volume cannot refuse to replace
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  return ::rename(source.c_str(), target.c_str());  // the volume cannot refuse to replace
 }
 
 }  // namespace
 
 DWORD GetFileAttributesA(const std::string& path) {
-    const auto resolved = ResolveProgramPath(path);
-    if (!resolved) return INVALID_FILE_ATTRIBUTES;
-    const std::string native = resolved->ToNativeForm();
-    struct stat status {};
-    if (!StatusOf(native, status)) {
-        SetLastError(PathErrnoToError(errno, native));
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    const std::string name = resolved->IsRoot() ? std::string() : resolved->Components.back();
-    return AttributesOf(name, status, IsOnReadOnlyVolume(native));
+  const auto resolved = ResolveProgramPath(path);
+  if (!resolved) return INVALID_FILE_ATTRIBUTES;
+  const std::string native = resolved->ToNativeForm();
+  struct stat status {};
+  if (!StatusOf(native, status)) {
+    SetLastError(PathErrnoToError(errno, native));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  const std::string name = resolved->IsRoot() ? std::string() : resolved->Components.back();
+  return AttributesOf(name, status, IsOnReadOnlyVolume(native));
 }
 
 bool FileExists(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    const HANDLE search = FindFirstFileA(path, &data);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  WIN32_FIND_DATAA data;
+  const HANDLE search = FindFirstFileA(path, &data);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool DirectoryExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 BOOL CopyFileA(const std::string& existingName, const std::string& newName, BOOL failIfExists) {
-    const auto source = NativeOf(existingName);
-    const auto target = NativeOf(newName);
-    if (!source || !target) return FALSE;
+  const auto source = NativeOf(existingName);
+  const auto target = NativeOf(newName);
+  if (!source || !target) return FALSE;
 
-    const int in = ::open(source->c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return FailWithPathErrno(errno, *source);
-    TFdCloser closer(in);
-    struct stat sourceStatus {};
-    if (::fstat(in, &sourceStatus) != 0) return FailWithErrno(errno);
-    if (S_ISDIR(sourceStatus.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+  const int in = ::open(source->c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return FailWithPathErrno(errno, *source);
+  TFdCloser closer(in);
+  struct stat sourceStatus {};
+  if (::fstat(in, &sourceStatus) != 0) return FailWithErrno(errno);
+  if (S_ISDIR(sourceStatus.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
 
-    struct stat targetStatus {};
-    if (::stat(target->c_str(), &targetStatus) == 0) {
-        if (SameEntry(sourceStatus, targetStatus)) return FailWith(ERROR_SHARING_VIOLATION);
-        if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
-        if (S_ISDIR(targetStatus.st_mode) || IsReadOnly(*target, targetStatus)) return FailWith(ERROR_ACCESS_DENIED);
-    }
-    return WriteCopy(in, sourceStatus, *target, O_CREAT | O_TRUNC | (failIfExists ? O_EXCL : 0));
+  struct stat targetStatus {};
+  if (::stat(target->c_str(), &targetStatus) == 0) {
+    if (SameEntry(sourceStatus, targetStatus)) return FailWith(ERROR_SHARING_VIOLATION);
+    if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
+    if (S_ISDIR(targetStatus.st_mode) || IsReadOnly(*target, targetStatus))
+      return FailWith(ERROR_ACCESS_DENIED);
+  }
+  return WriteCopy(in, sourceStatus, *target, O_CREAT | O_TRUNC | (failIfExists ? O_EXCL : 0));
 }
 
 BOOL MoveFileA(const std::string& existingName, const std::string& newName) {
-    const auto source = NativeOf(existingName);
-    const auto target = NativeOf(newName);
-    if (!source || !target) return FALSE;
+  const auto source = NativeOf(existingName);
+  const auto target = NativeOf(newName);
+  if (!source || !target) return FALSE;
 
-    struct stat sourceStatus {};
-    if (::lstat(source->c_str(), &sourceStatus) != 0) return FailWithPathErrno(errno, *source);
-    struct stat targetStatus {};
-    bool replaceSelf = false;
-    if (::lstat(target->c_str(), &targetStatus) == 0) {
-        // Only the same entry under another letter case (a volume that ignores case) may be "replaced".
-        replaceSelf = SameEntry(sourceStatus, targetStatus) &&
-                      TWildcardPattern::Fold(*source) == TWildcardPattern::Fold(*target);
-        if (!replaceSelf) return FailWith(ERROR_ALREADY_EXISTS);
-    }
-    const int result = replaceSelf ? ::rename(source->c_str(), target->c_str()) : RenameNoReplace(*source, *target);
-    if (result == 0) return TRUE;
-    if (errno == EXDEV) return MoveAcrossVolumes(*source, sourceStatus, *target);
-    if (errno == EEXIST) return FailWith(ERROR_ALREADY_EXISTS);
-    return FailWithPathErrno(errno, *target);
+  struct stat sourceStatus {};
+  if (::lstat(source->c_str(), &sourceStatus) != 0) return FailWithPathErrno(errno, *source);
+  struct stat targetStatus {};
+  bool replaceSelf = false;
+  if (::lstat(target->c_str(), &targetStatus) == 0) {
+    // Only the same entry under another letter case (a volume that ignores case) may be "replaced".
+    replaceSelf = SameEntry(sourceStatus, targetStatus) &&
+                  TWildcardPattern::Fold(*source) == TWildcardPattern::Fold(*target);
+    if (!replaceSelf) return FailWith(ERROR_ALREADY_EXISTS);
+  }
+  const int result =
+      replaceSelf ? ::rename(source->c_str(), target->c_str()) : RenameNoReplace(*source, *target);
+  if (result == 0) return TRUE;
+  if (errno == EXDEV) return MoveAcrossVolumes(*source, sourceStatus, *target);
+  if (errno == EEXIST) return FailWith(ERROR_ALREADY_EXISTS);
+  return FailWithPathErrno(errno, *target);
 }
 
 BOOL DeleteFileA(const std::string& path) {
-    const auto native = NativeOf(path);
-    if (!native) return FALSE;
-    struct stat status {};
-    if (::lstat(native->c_str(), &status) != 0) return FailWithPathErrno(errno, *native);
-    if (S_ISDIR(status.st_mode) || IsReadOnly(*native, status)) return FailWith(ERROR_ACCESS_DENIED);
-    if (::unlink(native->c_str()) != 0) return FailWithErrno(errno);
-    return TRUE;
+  const auto native = NativeOf(path);
+  if (!native) return FALSE;
+  struct stat status {};
+  if (::lstat(native->c_str(), &status) != 0) return FailWithPathErrno(errno, *native);
+  if (S_ISDIR(status.st_mode) || IsReadOnly(*native, status)) return FailWith(ERROR_ACCESS_DENIED);
+  if (::unlink(native->c_str()) != 0) return FailWithErrno(errno);
+  return TRUE;
 }
 
 BOOL CreateDirectoryA(const std::string& path, void*) {
-    const auto native = NativeOf(path);
-    if (!native) return FALSE;
-    if (::mkdir(native->c_str(), 0777) != 0) return FailWithPathErrno(errno, *native);
-    return TRUE;
+  const auto native = NativeOf(path);
+  if (!native) return FALSE;
+  if (::mkdir(native->c_str(), 0777) != 0) return FailWithPathErrno(errno, *native);
+  return TRUE;
 }
 
 BOOL RemoveDirectoryA(const std::string& path) {
-    const auto native = NativeOf(path);
-    if (!native) return FALSE;
-    if (::rmdir(native->c_str()) == 0) return TRUE;
-    if (errno == ENOTEMPTY || errno == EEXIST) return FailWith(ERROR_DIR_NOT_EMPTY);
-    if (errno == ENOTDIR) {
-        struct stat status {};
-        if (::stat(native->c_str(), &status) == 0) return FailWith(ERROR_DIRECTORY);
-    }
-    return FailWithPathErrno(errno, *native);
+  const auto native = NativeOf(path);
+  if (!native) return FALSE;
+  if (::rmdir(native->c_str()) == 0) return TRUE;
+  if (errno == ENOTEMPTY || errno == EEXIST) return FailWith(ERROR_DIR_NOT_EMPTY);
+  if (errno == ENOTDIR) {
+    struct stat status {};
+    if (::stat(native->c_str(), &status) == 0) return FailWith(ERROR_DIRECTORY);
+  }
+  return FailWithPathErrno(errno, *native);
 }
 
 }  // namespace lumivane

@@ -14,14 +14,14 @@ namespace lumivane {
 
 // A fully resolved program path: a drive and the components below its root.
 struct TProgramPath {
-    char Drive = 'C';
-    std::vector<std::string> Components;
+  char Drive = 'C';
+  std::vector<std::string> Components;
 
-    bool IsRoot() const { return Components.empty(); }
-    // "C:\" for a root, "C:\a\b" otherwise.
-    std::string ToProgramForm() const;
-    // The native path, through the drive's mount point.
-    std::string ToNativeForm() const;
+  bool IsRoot() const { return Components.empty(); }
+  // "C:\" for a root, "C:\a\b" otherwise.
+  std::string ToProgramForm() const;
+  // The native path, through the drive's mount point.
+  std::string ToNativeForm() const;
 };
 
 // Resolves a program path against the current directories. Fails (with the last error set) for an

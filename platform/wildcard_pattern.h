@@ -9,23 +9,23 @@
 namespace lumivane {
 
 class TWildcardPattern {
-public:
-    explicit TWildcardPattern(const std::string& pattern);
+ public:
+  explicit TWildcardPattern(const std::string& pattern);
 
-    bool Matches(const std::string& name) const;
-    bool HasWildcards() const { return hasWildcards_; }
+  bool Matches(const std::string& name) const;
+  bool HasWildcards() const { return hasWildcards_; }
 
-    // `text` (UTF-8) as case-folded code points; bytes that are not valid UTF-8 keep their
-    // identity as distinct code points, so they still compare exactly.
-    static std::u32string Fold(const std::string& text);
+  // `text` (UTF-8) as case-folded code points; bytes that are not valid UTF-8 keep their
+  // identity as distinct code points, so they still compare exactly.
+  static std::u32string Fold(const std::string& text);
 
-private:
-    static bool Glob(const std::u32string& pattern, const std::u32string& name);
+ private:
+  static bool Glob(const std::u32string& pattern, const std::u32string& name);
 
-    std::u32string folded_;
-    std::u32string withoutDotStar_;  // for a pattern ending in ".*": the pattern without it
-    std::u32string withoutDot_;      // for a pattern ending in '.': the pattern without it
-    bool hasWildcards_ = false;
+  std::u32string folded_;
+  std::u32string withoutDotStar_;  // for a pattern ending in ".*": the pattern without it
+  std::u32string withoutDot_;      // for a pattern ending in '.': the pattern without it
+  bool hasWildcards_ = false;
 };
 
 }  // namespace lumivane

@@ -66,14 +66,14 @@ constexpr UINT SEM_NOOPENFILEERRORBOX = 0x8000;
 using FILETIME = std::uint64_t;
 
 struct WIN32_FIND_DATAA {
-    DWORD dwFileAttributes = 0;
-    FILETIME ftCreationTime = 0;
-    FILETIME ftLastAccessTime = 0;
-    FILETIME ftLastWriteTime = 0;
-    DWORD nFileSizeHigh = 0;
-    DWORD nFileSizeLow = 0;
-    char cFileName[MAX_PATH] = {};
-    char cAlternateFileName[14] = {};
+  DWORD dwFileAttributes = 0;
+  FILETIME ftCreationTime = 0;
+  FILETIME ftLastAccessTime = 0;
+  FILETIME ftLastWriteTime = 0;
+  DWORD nFileSizeHigh = 0;
+  DWORD nFileSizeLow = 0;
+  char cFileName[MAX_PATH] = {};
+  char cAlternateFileName[14] = {};
 };
 
 // Runtime-style attribute bits for FindFirst/FindNext.
@@ -87,13 +87,13 @@ constexpr int faAnyFile = 0x3F;
 
 // Runtime-style search record filled by FindFirst/FindNext.
 struct TSearchRec {
-    std::int64_t Time = 0;  // modification time, seconds since 1 January 1970 (UTC)
-    std::int64_t Size = 0;
-    int Attr = 0;
-    std::string Name;
-    int ExcludeAttr = 0;
-    HANDLE FindHandle = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAA FindData;
+  std::int64_t Time = 0;  // modification time, seconds since 1 January 1970 (UTC)
+  std::int64_t Size = 0;
+  int Attr = 0;
+  std::string Name;
+  int ExcludeAttr = 0;
+  HANDLE FindHandle = INVALID_HANDLE_VALUE;
+  WIN32_FIND_DATAA FindData;
 };
 
 }  // namespace lumivane

@@ -31,8 +31,8 @@ int ReleaseDC(void* window, HDC dc);
 // A memory context with the stock 1 x 1 monochrome bitmap selected.
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);
-int SaveDC(HDC dc);                // returns the saved level (1, 2, ...) or 0
-BOOL RestoreDC(HDC dc, int level); // level -1 = the last saved state
+int SaveDC(HDC dc);                 // returns the saved level (1, 2, ...) or 0
+BOOL RestoreDC(HDC dc, int level);  // level -1 = the last saved state
 
 // Returns the previous object of the same kind, or null on failure. A bitmap can be selected
 // into one context at a time. Selecting a palette this way is refused (use SelectPalette).
@@ -55,7 +55,7 @@ int GetDeviceCaps(HDC dc, int index);
 
 // ---- drawing state -------------------------------------------------------------------------
 
-COLORREF SetBkColor(HDC dc, COLORREF color);   // returns the previous value or CLR_INVALID
+COLORREF SetBkColor(HDC dc, COLORREF color);  // returns the previous value or CLR_INVALID
 COLORREF GetBkColor(HDC dc);
 COLORREF SetTextColor(HDC dc, COLORREF color);
 COLORREF GetTextColor(HDC dc);
@@ -72,7 +72,7 @@ int GetMapMode(HDC dc);
 // coordinates (null removes the clip). Both return NULLREGION, SIMPLEREGION or RGN_ERROR.
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int SelectClipRect(HDC dc, const RECT* deviceRect);
-int GetClipBox(HDC dc, RECT* logicalRect);  // visible part of the target, logical coordinates
+int GetClipBox(HDC dc, RECT* logicalRect);                // visible part of the target, logical coordinates
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);  // returns the colour set
 COLORREF GetPixel(HDC dc, int x, int y);                  // CLR_INVALID outside the target
 
@@ -86,7 +86,7 @@ BOOL InvertRect(HDC dc, const RECT* rect);
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);  // pen outline, brush inside
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
-BOOL LineTo(HDC dc, int x, int y);  // the end point is not drawn
+BOOL LineTo(HDC dc, int x, int y);             // the end point is not drawn
 BOOL DrawFocusRect(HDC dc, const RECT* rect);  // dotted rectangle drawn by inverting pixels
 
 // ---- blits ---------------------------------------------------------------------------------
@@ -98,11 +98,11 @@ BOOL DrawFocusRect(HDC dc, const RECT* rect);  // dotted rectangle drawn by inve
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 // Negative widths or heights mirror. COLORONCOLOR, BLACKONWHITE and WHITEONBLACK drop or repeat
 // rows and columns; HALFTONE averages the source area under each destination pixel.
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-                int srcWidth, int srcHeight, DWORD rop);
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, DWORD rop);
 // Copies (stretched like COLORONCOLOR) every source pixel whose colour differs from `key`.
-BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-                    int srcWidth, int srcHeight, COLORREF key);
+BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                    int srcHeight, COLORREF key);
 
 // ---- bitmaps -------------------------------------------------------------------------------
 
@@ -126,11 +126,10 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, const
 // request) into `bits` in the format of `info` (1, 4, 8, 16, 24 or 32 bits; BI_RGB or
 // BI_BITFIELDS). With bits null: fills in the header (biBitCount 0: the bitmap's own format,
 // no colour table) or the colour table and biSizeImage. Returns the lines copied.
-int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info,
-              UINT usage);
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
 // The reverse of GetDIBits (including run-length data); returns the lines written.
-int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
-              const BITMAPINFO* info, UINT usage);
+int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info,
+              UINT usage);
 // Rows of the bitmap as stored (device bitmaps: top-down, 2-byte aligned). Returns bytes copied.
 LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits);
 LONG SetBitmapBits(HBITMAP bitmap, DWORD size, const void* bits);
@@ -157,10 +156,9 @@ COLORREF GetNearestColor(HDC dc, COLORREF color);
 // Needs a QGuiApplication. "MS Sans Serif" and "Arial" are drawn with "Liberation Sans".
 
 HFONT CreateFontIndirectA(const LOGFONTA* font);
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight,
-                  DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
-                  DWORD outPrecision, DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily,
-                  const char* faceName);
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                  DWORD quality, DWORD pitchAndFamily, const char* faceName);
 // `text` is UTF-8; len < 0 means up to the terminating 0. (x, y) is the top-left of the cell.
 BOOL TextOutA(HDC dc, int x, int y, const char* text, int len);
 BOOL GetTextExtentPoint32A(HDC dc, const char* text, int len, SIZE* size);
@@ -174,15 +172,14 @@ int DrawTextA(HDC dc, const char* text, int len, RECT* rect, UINT format);
 
 // andBits and xorBits are in device layout (rows top-down, each padded to 2 bytes); bitsPerPixel
 // is 1 or 32.
-HICON CreateIcon(void* instance, int width, int height, BYTE planes, BYTE bitsPerPixel,
-                 const BYTE* andBits, const BYTE* xorBits);
+HICON CreateIcon(void* instance, int width, int height, BYTE planes, BYTE bitsPerPixel, const BYTE* andBits,
+                 const BYTE* xorBits);
 BOOL DestroyIcon(HICON icon);
 // The system's application icon (32 x 32) for a null instance and IDI_APPLICATION.
 HICON LoadIconA(void* instance, int id);
 // cx = cy = 0: the icon's own size. DI_NORMAL: the mask is ANDed, then the image XORed.
 // A brush fills the rectangle first.
-BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH brush,
-                UINT flags);
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH brush, UINT flags);
 // Copies of the icon's mask and colour bitmaps (the caller deletes them).
 BOOL GetIconInfo(HICON icon, ICONINFO* info);
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <optional>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/gdi/gdi_internal.h"
@@ -22,269 +22,281 @@ constexpr std::uint32_t kWhite = 0xFFFFFF;
 // Evaluates a ternary raster operation on 24 colour bits: for each combination (p, s, d) of a
 // pattern, source and destination bit the operation index holds the result in bit p*4+s*2+d.
 std::uint32_t Rop3(std::uint8_t rop, std::uint32_t p, std::uint32_t s, std::uint32_t d) {
-    switch (rop) {
-    case 0x00: return 0;
-    case 0xFF: return kWhite;
-    case 0xCC: return s;
-    case 0x88: return s & d;
-    case 0xEE: return s | d;
-    case 0x66: return s ^ d;
-    case 0x33: return ~s & kWhite;
-    case 0x44: return s & ~d & kWhite;
-    case 0x11: return ~(s | d) & kWhite;
-    case 0xBB: return (~s | d) & kWhite;
-    case 0xC0: return p & s;
-    case 0xF0: return p;
-    case 0x5A: return p ^ d;
-    case 0x55: return ~d & kWhite;
-    case 0xAA: return d;
-    default: break;
-    }
-    std::uint32_t result = 0;
-    for (int i = 0; i < 8; ++i) {
-        if (((rop >> i) & 1) == 0) continue;
-        result |= ((i & 4) ? p : ~p) & ((i & 2) ? s : ~s) & ((i & 1) ? d : ~d);
-    }
-    return result & kWhite;
+  switch (rop) {
+    case 0x00:
+      return 0;
+    case 0xFF:
+      return kWhite;
+    case 0xCC:
+      return s;
+    case 0x88:
+      return s & d;
+    case 0xEE:
+      return s | d;
+    case 0x66:
+      return s ^ d;
+    case 0x33:
+      return ~s & kWhite;
+    case 0x44:
+      return s & ~d & kWhite;
+    case 0x11:
+      return ~(s | d) & kWhite;
+    case 0xBB:
+      return (~s | d) & kWhite;
+    case 0xC0:
+      return p & s;
+    case 0xF0:
+      return p;
+    case 0x5A:
+      return p ^ d;
+    case 0x55:
+      return ~d & kWhite;
+    case 0xAA:
+      return d;
+    default:
+      break;
+  }
+  std::uint32_t result = 0;
+  for (int i = 0; i < 8; ++i) {
+    if (((rop >> i) & 1) == 0) continue;
+    result |= ((i & 4) ? p : ~p) & ((i & 2) ? s : ~s) & ((i & 1) ? d : ~d);
+  }
+  return result & kWhite;
 }
 
 bool UsesSource(std::uint8_t rop) { return (((rop >> 2) ^ rop) & 0x33) != 0; }
 bool UsesDestination(std::uint8_t rop) { return (((rop >> 1) ^ rop) & 0x55) != 0; }
 bool UsesPattern(std::uint8_t rop) { return (((rop >> 4) ^ rop) & 0x0F) != 0; }
 
-bool NearerToWhite(std::uint32_t p) {
-    return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) >= 383;
-}
+bool NearerToWhite(std::uint32_t p) { return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) >= 383; }
 
 // Which source column (or row) each destination column (or row) takes, for the destination
 // positions that are inside the clip and whose source lies inside the source.
 struct AxisMap {
-    int first = 0;            // first destination position drawn
-    std::vector<int> source;  // source position of each drawn destination position
-    bool mirrored = false;
-    int dstPos = 0, dstSize = 0, srcPos = 0, srcSize = 0;  // normalised rectangles
+  int first = 0;            // first destination position drawn
+  std::vector<int> source;  // source position of each drawn destination position
+  bool mirrored = false;
+  int dstPos = 0, dstSize = 0, srcPos = 0, srcSize = 0;  // normalised rectangles
 };
 
-AxisMap MapAxis(int dstPos, int dstSize, int srcPos, int srcSize, int srcLimit, int clipLo,
-                int clipHi) {
-    AxisMap map;
-    if (dstSize < 0) {
-        dstPos += dstSize;
-        dstSize = -dstSize;
-        map.mirrored = !map.mirrored;
+AxisMap MapAxis(int dstPos, int dstSize, int srcPos, int srcSize, int srcLimit, int clipLo, int clipHi) {
+  AxisMap map;
+  if (dstSize < 0) {
+    dstPos += dstSize;
+    dstSize = -dstSize;
+    map.mirrored = !map.mirrored;
+  }
+  if (srcSize < 0) {
+    srcPos += srcSize;
+    srcSize = -srcSize;
+    map.mirrored = !map.mirrored;
+  }
+  map.dstPos = dstPos;
+  map.dstSize = dstSize;
+  map.srcPos = srcPos;
+  map.srcSize = srcSize;
+  const long long lo = std::max<long long>(dstPos, clipLo);
+  const long long hi = std::min<long long>(static_cast<long long>(dstPos) + dstSize, clipHi);
+  for (long long d = lo; d < hi; ++d) {
+    const long long i = d - dstPos;
+    const long long k = map.mirrored ? dstSize - 1 - i : i;
+    // The source position under the centre of destination position k.
+    const long long s = srcPos + static_cast<long long>((static_cast<__int128>(2 * k + 1) * srcSize) /
+                                                        (2 * static_cast<__int128>(dstSize)));
+    if (s < 0 || s >= srcLimit) {
+      if (!map.source.empty()) break;  // the mapping is monotonic: nothing more is inside
+      continue;
     }
-    if (srcSize < 0) {
-        srcPos += srcSize;
-        srcSize = -srcSize;
-        map.mirrored = !map.mirrored;
-    }
-    map.dstPos = dstPos;
-    map.dstSize = dstSize;
-    map.srcPos = srcPos;
-    map.srcSize = srcSize;
-    const long long lo = std::max<long long>(dstPos, clipLo);
-    const long long hi = std::min<long long>(static_cast<long long>(dstPos) + dstSize, clipHi);
-    for (long long d = lo; d < hi; ++d) {
-        const long long i = d - dstPos;
-        const long long k = map.mirrored ? dstSize - 1 - i : i;
-        // The source position under the centre of destination position k.
-        const long long s = srcPos + static_cast<long long>((static_cast<__int128>(2 * k + 1) * srcSize) /
-                                                          (2 * static_cast<__int128>(dstSize)));
-        if (s < 0 || s >= srcLimit) {
-            if (!map.source.empty()) break;  // the mapping is monotonic: nothing more is inside
-            continue;
-        }
-        if (map.source.empty()) map.first = static_cast<int>(d);
-        map.source.push_back(static_cast<int>(s));
-    }
-    return map;
+    if (map.source.empty()) map.first = static_cast<int>(d);
+    map.source.push_back(static_cast<int>(s));
+  }
+  return map;
 }
 
 // Area-averaging weights: the source positions under each drawn destination position.
 struct Tap {
-    int index;
-    float weight;
+  int index;
+  float weight;
 };
 
 std::vector<std::vector<Tap>> AreaTaps(const AxisMap& map, int srcLimit) {
-    std::vector<std::vector<Tap>> taps(map.source.size());
-    const double scale = static_cast<double>(map.srcSize) / map.dstSize;
-    for (std::size_t n = 0; n < map.source.size(); ++n) {
-        const long long i = map.first + static_cast<long long>(n) - map.dstPos;
-        const long long k = map.mirrored ? map.dstSize - 1 - i : i;
-        const double lo = std::max(0.0, map.srcPos + k * scale);
-        const double hi = std::min<double>(srcLimit, map.srcPos + (k + 1) * scale);
-        double total = 0;
-        for (long long s = static_cast<long long>(std::floor(lo)); s < hi; ++s) {
-            const double w = std::min<double>(hi, s + 1) - std::max<double>(lo, s);
-            if (w <= 0) continue;
-            taps[n].push_back(Tap{static_cast<int>(s), static_cast<float>(w)});
-            total += w;
-        }
-        if (taps[n].empty()) taps[n].push_back(Tap{map.source[n], 1.0f});
-        else
-            for (Tap& t : taps[n]) t.weight = static_cast<float>(t.weight / total);
+  std::vector<std::vector<Tap>> taps(map.source.size());
+  const double scale = static_cast<double>(map.srcSize) / map.dstSize;
+  for (std::size_t n = 0; n < map.source.size(); ++n) {
+    const long long i = map.first + static_cast<long long>(n) - map.dstPos;
+    const long long k = map.mirrored ? map.dstSize - 1 - i : i;
+    const double lo = std::max(0.0, map.srcPos + k * scale);
+    const double hi = std::min<double>(srcLimit, map.srcPos + (k + 1) * scale);
+    double total = 0;
+    for (long long s = static_cast<long long>(std::floor(lo)); s < hi; ++s) {
+      const double w = std::min<double>(hi, s + 1) - std::max<double>(lo, s);
+      if (w <= 0) continue;
+      taps[n].push_back(Tap{static_cast<int>(s), static_cast<float>(w)});
+      total += w;
     }
-    return taps;
+    if (taps[n].empty())
+      taps[n].push_back(Tap{map.source[n], 1.0f});
+    else
+      for (Tap& t : taps[n]) t.weight = static_cast<float>(t.weight / total);
+  }
+  return taps;
 }
 
 // Produces the source pixels of one destination row by averaging source areas.
 class AreaSampler {
-public:
-    AreaSampler(const RowReader& reader, const AxisMap& xs, const AxisMap& ys, int srcWidth,
-                int srcHeight)
-        : reader_(reader), columns_(AreaTaps(xs, srcWidth)), rows_(AreaTaps(ys, srcHeight)) {
-        minX_ = INT_MAX;
-        int maxX = INT_MIN;
-        for (const auto& column : columns_)
-            for (const Tap& t : column) {
-                minX_ = std::min(minX_, t.index);
-                maxX = std::max(maxX, t.index);
-            }
-        line_.resize(columns_.empty() ? 0 : static_cast<std::size_t>(maxX - minX_ + 1));
-    }
+ public:
+  AreaSampler(const RowReader& reader, const AxisMap& xs, const AxisMap& ys, int srcWidth, int srcHeight)
+      : reader_(reader), columns_(AreaTaps(xs, srcWidth)), rows_(AreaTaps(ys, srcHeight)) {
+    minX_ = INT_MAX;
+    int maxX = INT_MIN;
+    for (const auto& column : columns_)
+      for (const Tap& t : column) {
+        minX_ = std::min(minX_, t.index);
+        maxX = std::max(maxX, t.index);
+      }
+    line_.resize(columns_.empty() ? 0 : static_cast<std::size_t>(maxX - minX_ + 1));
+  }
 
-    void Row(std::size_t row, std::uint32_t* out) {
-        const std::size_t n = columns_.size();
-        sums_.assign(n * 3, 0.0f);
-        for (const Tap& rowTap : rows_[row]) {
-            reader_.Read(rowTap.index, minX_, static_cast<int>(line_.size()), line_.data());
-            for (std::size_t i = 0; i < n; ++i) {
-                float r = 0, g = 0, b = 0;
-                for (const Tap& t : columns_[i]) {
-                    const std::uint32_t p = line_[static_cast<std::size_t>(t.index - minX_)];
-                    r += t.weight * static_cast<float>((p >> 16) & 0xFF);
-                    g += t.weight * static_cast<float>((p >> 8) & 0xFF);
-                    b += t.weight * static_cast<float>(p & 0xFF);
-                }
-                sums_[i * 3] += rowTap.weight * r;
-                sums_[i * 3 + 1] += rowTap.weight * g;
-                sums_[i * 3 + 2] += rowTap.weight * b;
-            }
+  void Row(std::size_t row, std::uint32_t* out) {
+    const std::size_t n = columns_.size();
+    sums_.assign(n * 3, 0.0f);
+    for (const Tap& rowTap : rows_[row]) {
+      reader_.Read(rowTap.index, minX_, static_cast<int>(line_.size()), line_.data());
+      for (std::size_t i = 0; i < n; ++i) {
+        float r = 0, g = 0, b = 0;
+        for (const Tap& t : columns_[i]) {
+          const std::uint32_t p = line_[static_cast<std::size_t>(t.index - minX_)];
+          r += t.weight * static_cast<float>((p >> 16) & 0xFF);
+          g += t.weight * static_cast<float>((p >> 8) & 0xFF);
+          b += t.weight * static_cast<float>(p & 0xFF);
         }
-        for (std::size_t i = 0; i < n; ++i) {
-            auto channel = [&](int c) {
-                return static_cast<std::uint32_t>(
-                    std::clamp(static_cast<int>(std::lround(sums_[i * 3 + c])), 0, 255));
-            };
-            out[i] = (channel(0) << 16) | (channel(1) << 8) | channel(2);
-        }
+        sums_[i * 3] += rowTap.weight * r;
+        sums_[i * 3 + 1] += rowTap.weight * g;
+        sums_[i * 3 + 2] += rowTap.weight * b;
+      }
     }
+    for (std::size_t i = 0; i < n; ++i) {
+      auto channel = [&](int c) {
+        return static_cast<std::uint32_t>(
+            std::clamp(static_cast<int>(std::lround(sums_[i * 3 + c])), 0, 255));
+      };
+      out[i] = (channel(0) << 16) | (channel(1) << 8) | channel(2);
+    }
+  }
 
-private:
-    const RowReader& reader_;
-    std::vector<std::vector<Tap>> columns_;
-    std::vector<std::vector<Tap>> rows_;
-    int minX_ = 0;
-    std::vector<std::uint32_t> line_;
-    std::vector<float> sums_;
+ private:
+  const RowReader& reader_;
+  std::vector<std::vector<Tap>> columns_;
+  std::vector<std::vector<Tap>> rows_;
+  int minX_ = 0;
+  std::vector<std::uint32_t> line_;
+  std::vector<float> sums_;
 };
 
 // A private copy of a surface's memory, for blits whose source and target are the same pixels.
 Surface Snapshot(const Surface& s, std::vector<BYTE>& storage) {
-    const std::ptrdiff_t rowBytes = std::abs(s.step);
-    BYTE* lowest = s.step >= 0 ? s.top : s.top + (s.height - 1) * s.step;
-    storage.assign(lowest, lowest + rowBytes * s.height);
-    Surface copy = s;
-    copy.top = storage.data() + (s.top - lowest);
-    return copy;
+  const std::ptrdiff_t rowBytes = std::abs(s.step);
+  BYTE* lowest = s.step >= 0 ? s.top : s.top + (s.height - 1) * s.step;
+  storage.assign(lowest, lowest + rowBytes * s.height);
+  Surface copy = s;
+  copy.top = storage.data() + (s.top - lowest);
+  return copy;
 }
 
 }  // namespace
 
 bool StretchSurface(const Surface& target, const Surface& sourceIn, const StretchRequest& q) {
-    if (q.srcWidth == 0 || q.srcHeight == 0) return false;
-    if (q.width == 0 || q.height == 0) return true;
-    const AxisMap xs = MapAxis(q.x, q.width, q.srcX, q.srcWidth, sourceIn.width, q.clip.left,
-                               q.clip.right);
-    const AxisMap ys = MapAxis(q.y, q.height, q.srcY, q.srcHeight, sourceIn.height, q.clip.top,
-                               q.clip.bottom);
-    if (xs.source.empty() || ys.source.empty()) return true;
+  if (q.srcWidth == 0 || q.srcHeight == 0) return false;
+  if (q.width == 0 || q.height == 0) return true;
+  const AxisMap xs = MapAxis(q.x, q.width, q.srcX, q.srcWidth, sourceIn.width, q.clip.left, q.clip.right);
+  const AxisMap ys = MapAxis(q.y, q.height, q.srcY, q.srcHeight, sourceIn.height, q.clip.top, q.clip.bottom);
+  if (xs.source.empty() || ys.source.empty()) return true;
 
-    std::vector<BYTE> snapshotStorage;
-    const Surface source = sourceIn.top == target.top ? Snapshot(sourceIn, snapshotStorage)
-                                                      : sourceIn;
-    const bool monoTarget = target.monoDevice;
-    const bool toMono = monoTarget && !source.monoDevice;
-    const RowReader reader(source, monoTarget ? 0 : q.monoZero, monoTarget ? kWhite : q.monoOne);
-    const std::uint32_t background = reader.RoundTrip(q.sourceBackground);
-    const std::uint32_t key = reader.RoundTrip(q.key);
-    const std::uint32_t pattern =
-        monoTarget ? (NearerToWhite(q.pattern) ? kWhite : 0) : (q.pattern & kWhite);
+  std::vector<BYTE> snapshotStorage;
+  const Surface source = sourceIn.top == target.top ? Snapshot(sourceIn, snapshotStorage) : sourceIn;
+  const bool monoTarget = target.monoDevice;
+  const bool toMono = monoTarget && !source.monoDevice;
+  const RowReader reader(source, monoTarget ? 0 : q.monoZero, monoTarget ? kWhite : q.monoOne);
+  const std::uint32_t background = reader.RoundTrip(q.sourceBackground);
+  const std::uint32_t key = reader.RoundTrip(q.key);
+  const std::uint32_t pattern = monoTarget ? (NearerToWhite(q.pattern) ? kWhite : 0) : (q.pattern & kWhite);
 
-    const bool scaled = xs.srcSize != xs.dstSize || ys.srcSize != ys.dstSize;
-    const bool averaging = q.halftone && scaled && !source.monoDevice && !monoTarget;
-    std::optional<AreaSampler> sampler;
-    if (averaging) sampler.emplace(reader, xs, ys, source.width, source.height);
+  const bool scaled = xs.srcSize != xs.dstSize || ys.srcSize != ys.dstSize;
+  const bool averaging = q.halftone && scaled && !source.monoDevice && !monoTarget;
+  std::optional<AreaSampler> sampler;
+  if (averaging) sampler.emplace(reader, xs, ys, source.width, source.height);
 
-    const int n = static_cast<int>(xs.source.size());
-    const bool direct = q.rop == 0xCC && !q.hasKey && !toMono && !averaging && target.IsPlain32();
-    const bool contiguous = !xs.mirrored && xs.srcSize == xs.dstSize;
-    // Same layout and the target needs no fourth byte the source lacks: copy the bytes as they are.
-    const bool rawCopy = contiguous && source.IsPlain32() &&
-                         (target.opaque == 0 || source.opaque == target.opaque);
-    const RowReader targetReader(target);
-    RowWriter writer(target);
-    std::vector<std::uint32_t> src(static_cast<std::size_t>(n)), dst(static_cast<std::size_t>(n));
-    std::vector<std::uint8_t> skip(static_cast<std::size_t>(n), 0);
-    int previousRow = INT_MIN;
-    std::uint32_t* previousOut = nullptr;
+  const int n = static_cast<int>(xs.source.size());
+  const bool direct = q.rop == 0xCC && !q.hasKey && !toMono && !averaging && target.IsPlain32();
+  const bool contiguous = !xs.mirrored && xs.srcSize == xs.dstSize;
+  // Same layout and the target needs no fourth byte the source lacks: copy the bytes as they are.
+  const bool rawCopy =
+      contiguous && source.IsPlain32() && (target.opaque == 0 || source.opaque == target.opaque);
+  const RowReader targetReader(target);
+  RowWriter writer(target);
+  std::vector<std::uint32_t> src(static_cast<std::size_t>(n)), dst(static_cast<std::size_t>(n));
+  std::vector<std::uint8_t> skip(static_cast<std::size_t>(n), 0);
+  int previousRow = INT_MIN;
+  std::uint32_t* previousOut = nullptr;
 
-    for (std::size_t j = 0; j < ys.source.size(); ++j) {
-        const int sy = ys.source[j];
-        const int ty = ys.first + static_cast<int>(j);
-        if (direct) {
-            // Plain 32-bit copy: source pixels go straight into the target row.
-            auto* out = reinterpret_cast<std::uint32_t*>(target.Row(ty)) + xs.first;
-            if (sy == previousRow) std::memcpy(out, previousOut, static_cast<std::size_t>(n) * 4);
-            else if (rawCopy)
-                std::memcpy(out, source.Row(sy) + static_cast<std::size_t>(xs.source[0]) * 4,
-                            static_cast<std::size_t>(n) * 4);
-            else if (contiguous) reader.Read(sy, xs.source[0], n, out, target.opaque);
-            else reader.ReadSampled(sy, xs.source.data(), n, out, target.opaque);
-            previousRow = sy;
-            previousOut = out;
-            continue;
-        }
-        if (averaging) {
-            sampler->Row(j, src.data());
-        } else if (sy != previousRow) {
-            reader.ReadSampled(sy, xs.source.data(), n, src.data());
-            if (q.hasKey)
-                for (int i = 0; i < n; ++i) skip[i] = src[i] == key;
-            if (toMono)
-                for (int i = 0; i < n; ++i) src[i] = src[i] == background ? kWhite : 0;
-            previousRow = sy;
-        }
-        if (q.rop == 0xCC && !q.hasKey) {
-            writer.Write(ty, xs.first, n, src.data());
-            continue;
-        }
-        if (UsesDestination(q.rop) || q.hasKey) targetReader.Read(ty, xs.first, n, dst.data());
-        for (int i = 0; i < n; ++i)
-            if (!skip[i]) dst[i] = Rop3(q.rop, pattern, src[i], dst[i]);
-        writer.Write(ty, xs.first, n, dst.data());
+  for (std::size_t j = 0; j < ys.source.size(); ++j) {
+    const int sy = ys.source[j];
+    const int ty = ys.first + static_cast<int>(j);
+    if (direct) {
+      // Plain 32-bit copy: source pixels go straight into the target row.
+      auto* out = reinterpret_cast<std::uint32_t*>(target.Row(ty)) + xs.first;
+      if (sy == previousRow)
+        std::memcpy(out, previousOut, static_cast<std::size_t>(n) * 4);
+      else if (rawCopy)
+        std::memcpy(out, source.Row(sy) + static_cast<std::size_t>(xs.source[0]) * 4,
+                    static_cast<std::size_t>(n) * 4);
+      else if (contiguous)
+        reader.Read(sy, xs.source[0], n, out, target.opaque);
+      else
+        reader.ReadSampled(sy, xs.source.data(), n, out, target.opaque);
+      previousRow = sy;
+      previousOut = out;
+      continue;
     }
-    return true;
+    if (averaging) {
+      sampler->Row(j, src.data());
+    } else if (sy != previousRow) {
+      reader.ReadSampled(sy, xs.source.data(), n, src.data());
+      if (q.hasKey)
+        for (int i = 0; i < n; ++i) skip[i] = src[i] == key;
+      if (toMono)
+        for (int i = 0; i < n; ++i) src[i] = src[i] == background ? kWhite : 0;
+      previousRow = sy;
+    }
+    if (q.rop == 0xCC && !q.hasKey) {
+      writer.Write(ty, xs.first, n, src.data());
+      continue;
+    }
+    if (UsesDestination(q.rop) || q.hasKey) targetReader.Read(ty, xs.first, n, dst.data());
+    for (int i = 0; i < n; ++i)
+      if (!skip[i]) dst[i] = Rop3(q.rop, pattern, src[i], dst[i]);
+    writer.Write(ty, xs.first, n, dst.data());
+  }
+  return true;
 }
 
 void PatternFill(const Surface& target, const RECT& rect, std::uint8_t rop, std::uint32_t pattern) {
-    if (!target.Valid() || IsEmpty(rect)) return;
-    if (target.monoDevice) pattern = NearerToWhite(pattern) ? kWhite : 0;
-    const int n = rect.right - rect.left;
-    std::vector<std::uint32_t> row(static_cast<std::size_t>(n));
-    const RowReader reader(target);
-    RowWriter writer(target);
-    if (!UsesDestination(rop)) {
-        const std::uint32_t value = Rop3(rop, pattern, 0, 0);
-        for (int y = rect.top; y < rect.bottom; ++y) writer.Fill(y, rect.left, n, value);
-        return;
-    }
-    for (int y = rect.top; y < rect.bottom; ++y) {
-        reader.Read(y, rect.left, n, row.data());
-        for (std::uint32_t& p : row) p = Rop3(rop, pattern, 0, p);
-        writer.Write(y, rect.left, n, row.data());
-    }
+  if (!target.Valid() || IsEmpty(rect)) return;
+  if (target.monoDevice) pattern = NearerToWhite(pattern) ? kWhite : 0;
+  const int n = rect.right - rect.left;
+  std::vector<std::uint32_t> row(static_cast<std::size_t>(n));
+  const RowReader reader(target);
+  RowWriter writer(target);
+  if (!UsesDestination(rop)) {
+    const std::uint32_t value = Rop3(rop, pattern, 0, 0);
+    for (int y = rect.top; y < rect.bottom; ++y) writer.Fill(y, rect.left, n, value);
+    return;
+  }
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    reader.Read(y, rect.left, n, row.data());
+    for (std::uint32_t& p : row) p = Rop3(rop, pattern, 0, p);
+    writer.Write(y, rect.left, n, row.data());
+  }
 }
 
 }  // namespace gdi_detail
@@ -294,238 +306,233 @@ using namespace gdi_detail;
 namespace {
 
 RECT DeviceRect(HDC dc, int left, int top, int right, int bottom) {
-    RECT r{left + dc->state.viewportOrg.x, top + dc->state.viewportOrg.y,
-           right + dc->state.viewportOrg.x, bottom + dc->state.viewportOrg.y};
-    if (r.left > r.right) std::swap(r.left, r.right);
-    if (r.top > r.bottom) std::swap(r.top, r.bottom);
-    return r;
+  RECT r{left + dc->state.viewportOrg.x, top + dc->state.viewportOrg.y, right + dc->state.viewportOrg.x,
+         bottom + dc->state.viewportOrg.y};
+  if (r.left > r.right) std::swap(r.left, r.right);
+  if (r.top > r.bottom) std::swap(r.top, r.bottom);
+  return r;
 }
 
 bool HasBrush(HDC dc) { return dc->state.brush != nullptr && dc->state.brush->style != BS_NULL; }
 
 std::uint32_t BrushPixel(HDC dc, const GdiBrush* brush) {
-    return brush != nullptr ? ResolvePixel(dc, brush->color) : 0;
+  return brush != nullptr ? ResolvePixel(dc, brush->color) : 0;
 }
 
 // Fills a device rectangle (clipped) with a pattern operation.
 void FillDevice(HDC dc, const RECT& rect, std::uint8_t rop, std::uint32_t pattern) {
-    PatternFill(TargetSurface(dc), Intersect(rect, DrawableRect(dc)), rop, pattern);
+  PatternFill(TargetSurface(dc), Intersect(rect, DrawableRect(dc)), rop, pattern);
 }
 
-BOOL Stretch(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-             int srcWidth, int srcHeight, DWORD rop, bool hasKey, COLORREF key, int mode) {
-    const auto index = static_cast<std::uint8_t>(rop >> 16);
-    if (dst == nullptr || (src == nullptr && UsesSource(index))) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!UsesSource(index)) return PatBlt(dst, x, y, width, height, rop);
-    const Surface target = TargetSurface(dst);
-    if (!target.Valid()) return dst->isScreen ? TRUE : FALSE;
-    const Surface source = TargetSurface(src);
-    if (!source.Valid()) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    StretchRequest q;
-    q.x = x + dst->state.viewportOrg.x;
-    q.y = y + dst->state.viewportOrg.y;
-    q.width = width;
-    q.height = height;
-    q.srcX = srcX + src->state.viewportOrg.x;
-    q.srcY = srcY + src->state.viewportOrg.y;
-    q.srcWidth = srcWidth;
-    q.srcHeight = srcHeight;
-    q.rop = index;
-    q.halftone = mode == HALFTONE;
-    q.monoZero = ResolvePixel(dst, dst->state.textColor);
-    q.monoOne = ResolvePixel(dst, dst->state.bkColor);
-    q.sourceBackground = ResolvePixel(src, src->state.bkColor);
-    q.pattern = BrushPixel(dst, dst->state.brush);
-    q.hasKey = hasKey;
-    q.key = ResolvePixel(src, key);
-    q.clip = DrawableRect(dst);
-    if (IsEmpty(q.clip)) return TRUE;
-    if (!StretchSurface(target, source, q)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return TRUE;
+BOOL Stretch(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+             int srcHeight, DWORD rop, bool hasKey, COLORREF key, int mode) {
+  const auto index = static_cast<std::uint8_t>(rop >> 16);
+  if (dst == nullptr || (src == nullptr && UsesSource(index))) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!UsesSource(index)) return PatBlt(dst, x, y, width, height, rop);
+  const Surface target = TargetSurface(dst);
+  if (!target.Valid()) return dst->isScreen ? TRUE : FALSE;
+  const Surface source = TargetSurface(src);
+  if (!source.Valid()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  StretchRequest q;
+  q.x = x + dst->state.viewportOrg.x;
+  q.y = y + dst->state.viewportOrg.y;
+  q.width = width;
+  q.height = height;
+  q.srcX = srcX + src->state.viewportOrg.x;
+  q.srcY = srcY + src->state.viewportOrg.y;
+  q.srcWidth = srcWidth;
+  q.srcHeight = srcHeight;
+  q.rop = index;
+  q.halftone = mode == HALFTONE;
+  q.monoZero = ResolvePixel(dst, dst->state.textColor);
+  q.monoOne = ResolvePixel(dst, dst->state.bkColor);
+  q.sourceBackground = ResolvePixel(src, src->state.bkColor);
+  q.pattern = BrushPixel(dst, dst->state.brush);
+  q.hasKey = hasKey;
+  q.key = ResolvePixel(src, key);
+  q.clip = DrawableRect(dst);
+  if (IsEmpty(q.clip)) return TRUE;
+  if (!StretchSurface(target, source, q)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return TRUE;
 }
 
 }  // namespace
 
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
-    return Stretch(dst, x, y, width, height, src, srcX, srcY, width, height, rop, false, 0,
-                   COLORONCOLOR);
+  return Stretch(dst, x, y, width, height, src, srcX, srcY, width, height, rop, false, 0, COLORONCOLOR);
 }
 
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-                int srcWidth, int srcHeight, DWORD rop) {
-    const int mode = dst != nullptr ? dst->state.stretchMode : COLORONCOLOR;
-    return Stretch(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop, false, 0,
-                   mode);
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, DWORD rop) {
+  const int mode = dst != nullptr ? dst->state.stretchMode : COLORONCOLOR;
+  return Stretch(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop, false, 0, mode);
 }
 
-BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-                    int srcWidth, int srcHeight, COLORREF key) {
-    return Stretch(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY, true,
-                   key, COLORONCOLOR);
+BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                    int srcHeight, COLORREF key) {
+  return Stretch(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY, true, key,
+                 COLORONCOLOR);
 }
 
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
-    if (dc == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    const auto index = static_cast<std::uint8_t>(rop >> 16);
-    if (UsesSource(index)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (UsesPattern(index) && !HasBrush(dc)) return TRUE;
-    FillDevice(dc, DeviceRect(dc, x, y, x + width, y + height), index,
-               BrushPixel(dc, dc->state.brush));
-    return TRUE;
+  if (dc == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  const auto index = static_cast<std::uint8_t>(rop >> 16);
+  if (UsesSource(index)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (UsesPattern(index) && !HasBrush(dc)) return TRUE;
+  FillDevice(dc, DeviceRect(dc, x, y, x + width, y + height), index, BrushPixel(dc, dc->state.brush));
+  return TRUE;
 }
 
 HBRUSH CreateSolidBrush(COLORREF color) {
-    auto* brush = new GdiBrush;
-    brush->color = color;
-    return brush;
+  auto* brush = new GdiBrush;
+  brush->color = color;
+  return brush;
 }
 
 HPEN CreatePen(int style, int width, COLORREF color) {
-    auto* pen = new GdiPen;
-    pen->style = style;
-    pen->width = std::max(1, width);
-    pen->color = color;
-    return pen;
+  auto* pen = new GdiPen;
+  pen->style = style;
+  pen->width = std::max(1, width);
+  pen->color = color;
+  return pen;
 }
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
-    if (dc == nullptr || rect == nullptr || brush == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (brush->style == BS_NULL) return 1;
-    // Unlike PatBlt, FillRect does not order the rectangle: an inverted one fills nothing.
-    if (rect->right <= rect->left || rect->bottom <= rect->top) return 1;
-    FillDevice(dc, DeviceRect(dc, rect->left, rect->top, rect->right, rect->bottom), 0xF0,
-               BrushPixel(dc, brush));
-    return 1;
+  if (dc == nullptr || rect == nullptr || brush == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (brush->style == BS_NULL) return 1;
+  // Unlike PatBlt, FillRect does not order the rectangle: an inverted one fills nothing.
+  if (rect->right <= rect->left || rect->bottom <= rect->top) return 1;
+  FillDevice(dc, DeviceRect(dc, rect->left, rect->top, rect->right, rect->bottom), 0xF0,
+             BrushPixel(dc, brush));
+  return 1;
 }
 
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {
-    if (dc == nullptr || rect == nullptr || brush == nullptr) return 0;
-    if (rect->right <= rect->left || rect->bottom <= rect->top) return 1;
-    const RECT edges[4] = {{rect->left, rect->top, rect->right, rect->top + 1},
-                           {rect->left, rect->bottom - 1, rect->right, rect->bottom},
-                           {rect->left, rect->top, rect->left + 1, rect->bottom},
-                           {rect->right - 1, rect->top, rect->right, rect->bottom}};
-    for (const RECT& e : edges) FillRect(dc, &e, brush);
-    return 1;
+  if (dc == nullptr || rect == nullptr || brush == nullptr) return 0;
+  if (rect->right <= rect->left || rect->bottom <= rect->top) return 1;
+  const RECT edges[4] = {{rect->left, rect->top, rect->right, rect->top + 1},
+                         {rect->left, rect->bottom - 1, rect->right, rect->bottom},
+                         {rect->left, rect->top, rect->left + 1, rect->bottom},
+                         {rect->right - 1, rect->top, rect->right, rect->bottom}};
+  for (const RECT& e : edges) FillRect(dc, &e, brush);
+  return 1;
 }
 
 BOOL InvertRect(HDC dc, const RECT* rect) {
-    if (dc == nullptr || rect == nullptr) return FALSE;
-    FillDevice(dc, DeviceRect(dc, rect->left, rect->top, rect->right, rect->bottom), 0x55, 0);
-    return TRUE;
+  if (dc == nullptr || rect == nullptr) return FALSE;
+  FillDevice(dc, DeviceRect(dc, rect->left, rect->top, rect->right, rect->bottom), 0x55, 0);
+  return TRUE;
 }
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
-    if (dc == nullptr) return FALSE;
-    const RECT r = DeviceRect(dc, left, top, right, bottom);
-    const GdiPen* pen = dc->state.pen;
-    const bool outline = pen != nullptr && pen->style != PS_NULL;
-    // Without an outline the filled area is one pixel smaller to the right and bottom.
-    const int inset = outline ? pen->width : 0;
-    if (HasBrush(dc)) {
-        const RECT inner{r.left + inset, r.top + inset, r.right - (outline ? inset : 1),
-                         r.bottom - (outline ? inset : 1)};
-        if (!IsEmpty(inner)) FillDevice(dc, inner, 0xF0, BrushPixel(dc, dc->state.brush));
-    }
-    if (outline) {
-        const std::uint32_t colour = ResolvePixel(dc, pen->color);
-        const int w = pen->width;
-        const RECT bands[4] = {{r.left, r.top, r.right, r.top + w},
-                               {r.left, r.bottom - w, r.right, r.bottom},
-                               {r.left, r.top, r.left + w, r.bottom},
-                               {r.right - w, r.top, r.right, r.bottom}};
-        for (const RECT& b : bands)
-            if (!IsEmpty(b)) FillDevice(dc, b, 0xF0, colour);
-    }
-    return TRUE;
+  if (dc == nullptr) return FALSE;
+  const RECT r = DeviceRect(dc, left, top, right, bottom);
+  const GdiPen* pen = dc->state.pen;
+  const bool outline = pen != nullptr && pen->style != PS_NULL;
+  // Without an outline the filled area is one pixel smaller to the right and bottom.
+  const int inset = outline ? pen->width : 0;
+  if (HasBrush(dc)) {
+    const RECT inner{r.left + inset, r.top + inset, r.right - (outline ? inset : 1),
+                     r.bottom - (outline ? inset : 1)};
+    if (!IsEmpty(inner)) FillDevice(dc, inner, 0xF0, BrushPixel(dc, dc->state.brush));
+  }
+  if (outline) {
+    const std::uint32_t colour = ResolvePixel(dc, pen->color);
+    const int w = pen->width;
+    const RECT bands[4] = {{r.left, r.top, r.right, r.top + w},
+                           {r.left, r.bottom - w, r.right, r.bottom},
+                           {r.left, r.top, r.left + w, r.bottom},
+                           {r.right - w, r.top, r.right, r.bottom}};
+    for (const RECT& b : bands)
+      if (!IsEmpty(b)) FillDevice(dc, b, 0xF0, colour);
+  }
+  return TRUE;
 }
 
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous) {
-    if (dc == nullptr) return FALSE;
-    if (previous != nullptr) *previous = dc->state.penPos;
-    dc->state.penPos = POINT{x, y};
-    return TRUE;
+  if (dc == nullptr) return FALSE;
+  if (previous != nullptr) *previous = dc->state.penPos;
+  dc->state.penPos = POINT{x, y};
+  return TRUE;
 }
 
 BOOL LineTo(HDC dc, int x, int y) {
-    if (dc == nullptr) return FALSE;
-    const POINT from = dc->state.penPos;
-    dc->state.penPos = POINT{x, y};
-    const GdiPen* pen = dc->state.pen;
-    if (pen == nullptr || pen->style == PS_NULL) return TRUE;
-    const Surface target = TargetSurface(dc);
-    if (!target.Valid()) return TRUE;
-    const RECT drawable = DrawableRect(dc);
-    RowWriter writer(target);
-    const std::uint32_t colour = ResolvePixel(dc, pen->color);
-    const POINT o = dc->state.viewportOrg;
-    // Bresenham from the current position up to, not including, the end point.
-    int cx = from.x + o.x, cy = from.y + o.y;
-    const int ex = x + o.x, ey = y + o.y;
-    const int dx = std::abs(ex - cx), dy = -std::abs(ey - cy);
-    const int sx = cx < ex ? 1 : -1, sy = cy < ey ? 1 : -1;
-    int error = dx + dy;
-    for (int step = 0; cx != ex || cy != ey; ++step) {
-        const bool dotted = pen->style == PS_DOT && (step & 1);
-        if (!dotted && cx >= drawable.left && cx < drawable.right && cy >= drawable.top &&
-            cy < drawable.bottom)
-            writer.WritePixel(cx, cy, colour);
-        const int e2 = 2 * error;
-        if (e2 >= dy) {
-            error += dy;
-            cx += sx;
-        }
-        if (e2 <= dx) {
-            error += dx;
-            cy += sy;
-        }
+  if (dc == nullptr) return FALSE;
+  const POINT from = dc->state.penPos;
+  dc->state.penPos = POINT{x, y};
+  const GdiPen* pen = dc->state.pen;
+  if (pen == nullptr || pen->style == PS_NULL) return TRUE;
+  const Surface target = TargetSurface(dc);
+  if (!target.Valid()) return TRUE;
+  const RECT drawable = DrawableRect(dc);
+  RowWriter writer(target);
+  const std::uint32_t colour = ResolvePixel(dc, pen->color);
+  const POINT o = dc->state.viewportOrg;
+  // Bresenham from the current position up to, not including, the end point.
+  int cx = from.x + o.x, cy = from.y + o.y;
+  const int ex = x + o.x, ey = y + o.y;
+  const int dx = std::abs(ex - cx), dy = -std::abs(ey - cy);
+  const int sx = cx < ex ? 1 : -1, sy = cy < ey ? 1 : -1;
+  int error = dx + dy;
+  for (int step = 0; cx != ex || cy != ey; ++step) {
+    const bool dotted = pen->style == PS_DOT && (step & 1);
+    if (!dotted && cx >= drawable.left && cx < drawable.right && cy >= drawable.top && cy < drawable.bottom)
+      writer.WritePixel(cx, cy, colour);
+    const int e2 = 2 * error;
+    if (e2 >= dy) {
+      error += dy;
+      cx += sx;
     }
-    return TRUE;
+    if (e2 <= dx) {
+      error += dx;
+      cy += sy;
+    }
+  }
+  return TRUE;
 }
 
 BOOL DrawFocusRect(HDC dc, const RECT* rect) {
-    if (dc == nullptr || rect == nullptr) return FALSE;
-    const Surface target = TargetSurface(dc);
-    if (!target.Valid()) return TRUE;
-    const RECT r = DeviceRect(dc, rect->left, rect->top, rect->right, rect->bottom);
-    if (IsEmpty(r)) return TRUE;
-    const RECT drawable = DrawableRect(dc);
-    const RowReader reader(target);
-    RowWriter writer(target);
-    // Every other pixel of the outline is inverted, so drawing twice restores the pixels.
-    auto invert = [&](int x, int y) {
-        if (((x + y) & 1) != 0) return;
-        if (x < drawable.left || x >= drawable.right || y < drawable.top || y >= drawable.bottom)
-            return;
-        writer.WritePixel(x, y, ~reader.Pixel(x, y) & kWhite);
-    };
-    for (int x = r.left; x < r.right; ++x) {
-        invert(x, r.top);
-        if (r.bottom - 1 > r.top) invert(x, r.bottom - 1);
-    }
-    for (int y = r.top + 1; y < r.bottom - 1; ++y) {
-        invert(r.left, y);
-        if (r.right - 1 > r.left) invert(r.right - 1, y);
-    }
-    return TRUE;
+  if (dc == nullptr || rect == nullptr) return FALSE;
+  const Surface target = TargetSurface(dc);
+  if (!target.Valid()) return TRUE;
+  const RECT r = DeviceRect(dc, rect->left, rect->top, rect->right, rect->bottom);
+  if (IsEmpty(r)) return TRUE;
+  const RECT drawable = DrawableRect(dc);
+  const RowReader reader(target);
+  RowWriter writer(target);
+  // Every other pixel of the outline is inverted, so drawing twice restores the pixels.
+  auto invert = [&](int x, int y) {
+    if (((x + y) & 1) != 0) return;
+    if (x < drawable.left || x >= drawable.right || y < drawable.top || y >= drawable.bottom) return;
+    writer.WritePixel(x, y, ~reader.Pixel(x, y) & kWhite);
+  };
+  for (int x = r.left; x < r.right; ++x) {
+    invert(x, r.top);
+    if (r.bottom - 1 > r.top) invert(x, r.bottom - 1);
+  }
+  for (int y = r.top + 1; y < r.bottom - 1; ++y) {
+    invert(r.left, y);
+    if (r.right - 1 > r.left) invert(r.right - 1, y);
+  }
+  return TRUE;
 }
 
 BOOL GdiFlush() { return TRUE; }

@@ -59,19 +59,19 @@ std::vector<PALETTEENTRY> HalftonePaletteEntries();
 // ---- blits (gdi_blit.cpp) ------------------------------------------------------------------
 
 struct StretchRequest {
-    // Destination rectangle in device coordinates; a negative size mirrors.
-    int x = 0, y = 0, width = 0, height = 0;
-    // Source rectangle in source surface coordinates; a negative size mirrors.
-    int srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0;
-    std::uint8_t rop = 0xCC;     // raster operation index (bits 16..23 of the ROP code)
-    bool halftone = false;
-    std::uint32_t monoZero = 0;         // colour of 0 bits of a monochrome device source
-    std::uint32_t monoOne = 0xFFFFFF;   // colour of 1 bits
-    std::uint32_t sourceBackground = 0xFFFFFF;  // colour that becomes 1 on a monochrome target
-    std::uint32_t pattern = 0;          // the brush colour as a pixel
-    bool hasKey = false;                // leave source pixels of `key` undrawn
-    std::uint32_t key = 0;
-    RECT clip{};  // device rectangle that may be drawn (already within the target)
+  // Destination rectangle in device coordinates; a negative size mirrors.
+  int x = 0, y = 0, width = 0, height = 0;
+  // Source rectangle in source surface coordinates; a negative size mirrors.
+  int srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0;
+  std::uint8_t rop = 0xCC;  // raster operation index (bits 16..23 of the ROP code)
+  bool halftone = false;
+  std::uint32_t monoZero = 0;                 // colour of 0 bits of a monochrome device source
+  std::uint32_t monoOne = 0xFFFFFF;           // colour of 1 bits
+  std::uint32_t sourceBackground = 0xFFFFFF;  // colour that becomes 1 on a monochrome target
+  std::uint32_t pattern = 0;                  // the brush colour as a pixel
+  bool hasKey = false;                        // leave source pixels of `key` undrawn
+  std::uint32_t key = 0;
+  RECT clip{};  // device rectangle that may be drawn (already within the target)
 };
 
 // Stretches `source` onto `target`. Returns false when a size is zero.

@@ -15,8 +15,7 @@ namespace lumivane {
 using COLORREF = DWORD;
 
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
-    return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
-           (static_cast<COLORREF>(b) << 16);
+  return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
 }
 constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
 constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
@@ -28,178 +27,178 @@ constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 // ---- geometry ------------------------------------------------------------------------------
 
 struct RECT {
-    LONG left = 0;
-    LONG top = 0;
-    LONG right = 0;
-    LONG bottom = 0;
+  LONG left = 0;
+  LONG top = 0;
+  LONG right = 0;
+  LONG bottom = 0;
 };
 
 struct POINT {
-    LONG x = 0;
-    LONG y = 0;
+  LONG x = 0;
+  LONG y = 0;
 };
 
 struct SIZE {
-    LONG cx = 0;
-    LONG cy = 0;
+  LONG cx = 0;
+  LONG cy = 0;
 };
 
 // ---- bitmap records (file layout) ----------------------------------------------------------
 
 #pragma pack(push, 2)
 struct BITMAPFILEHEADER {
-    WORD bfType;
-    DWORD bfSize;
-    WORD bfReserved1;
-    WORD bfReserved2;
-    DWORD bfOffBits;
+  WORD bfType;
+  DWORD bfSize;
+  WORD bfReserved1;
+  WORD bfReserved2;
+  DWORD bfOffBits;
 };
 #pragma pack(pop)
 static_assert(sizeof(BITMAPFILEHEADER) == 14);
 
 struct BITMAPCOREHEADER {
-    DWORD bcSize;
-    WORD bcWidth;
-    WORD bcHeight;
-    WORD bcPlanes;
-    WORD bcBitCount;
+  DWORD bcSize;
+  WORD bcWidth;
+  WORD bcHeight;
+  WORD bcPlanes;
+  WORD bcBitCount;
 };
 static_assert(sizeof(BITMAPCOREHEADER) == 12);
 
 struct BITMAPINFOHEADER {
-    DWORD biSize;
-    LONG biWidth;
-    LONG biHeight;  // positive: rows bottom-up; negative: rows top-down
-    WORD biPlanes;
-    WORD biBitCount;
-    DWORD biCompression;
-    DWORD biSizeImage;
-    LONG biXPelsPerMeter;
-    LONG biYPelsPerMeter;
-    DWORD biClrUsed;
-    DWORD biClrImportant;
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;  // positive: rows bottom-up; negative: rows top-down
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
 };
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
 
 struct RGBQUAD {
-    BYTE rgbBlue;
-    BYTE rgbGreen;
-    BYTE rgbRed;
-    BYTE rgbReserved;
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
 };
 static_assert(sizeof(RGBQUAD) == 4);
 
 struct RGBTRIPLE {
-    BYTE rgbtBlue;
-    BYTE rgbtGreen;
-    BYTE rgbtRed;
+  BYTE rgbtBlue;
+  BYTE rgbtGreen;
+  BYTE rgbtRed;
 };
 static_assert(sizeof(RGBTRIPLE) == 3);
 
 // Callers pass a buffer holding the header followed by the colour table (or, for
 // BI_BITFIELDS with a 40-byte header, three DWORD masks).
 struct BITMAPINFO {
-    BITMAPINFOHEADER bmiHeader;
-    RGBQUAD bmiColors[1];
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
 };
 
 struct BITMAP {
-    LONG bmType;
-    LONG bmWidth;
-    LONG bmHeight;  // always positive
-    LONG bmWidthBytes;
-    WORD bmPlanes;
-    WORD bmBitsPixel;
-    void* bmBits;  // pixel memory of a DIB section; null for device bitmaps
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;  // always positive
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  void* bmBits;  // pixel memory of a DIB section; null for device bitmaps
 };
 
 struct DIBSECTION {
-    BITMAP dsBm;
-    BITMAPINFOHEADER dsBmih;
-    DWORD dsBitfields[3];
-    HANDLE dshSection;
-    DWORD dsOffset;
+  BITMAP dsBm;
+  BITMAPINFOHEADER dsBmih;
+  DWORD dsBitfields[3];
+  HANDLE dshSection;
+  DWORD dsOffset;
 };
 
 // ---- palettes ------------------------------------------------------------------------------
 
 struct PALETTEENTRY {
-    BYTE peRed;
-    BYTE peGreen;
-    BYTE peBlue;
-    BYTE peFlags;
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
 };
 
 struct LOGPALETTE {
-    WORD palVersion;  // 0x300
-    WORD palNumEntries;
-    PALETTEENTRY palPalEntry[1];  // palNumEntries entries follow in the caller's buffer
+  WORD palVersion;  // 0x300
+  WORD palNumEntries;
+  PALETTEENTRY palPalEntry[1];  // palNumEntries entries follow in the caller's buffer
 };
 
 // ---- brushes, pens, fonts, icons -----------------------------------------------------------
 
 struct LOGBRUSH {
-    UINT lbStyle;
-    COLORREF lbColor;
-    UINT_PTR lbHatch;
+  UINT lbStyle;
+  COLORREF lbColor;
+  UINT_PTR lbHatch;
 };
 
 struct LOGPEN {
-    UINT lopnStyle;
-    POINT lopnWidth;
-    COLORREF lopnColor;
+  UINT lopnStyle;
+  POINT lopnWidth;
+  COLORREF lopnColor;
 };
 
 constexpr int LF_FACESIZE = 32;
 
 struct LOGFONTA {
-    LONG lfHeight;  // < 0: character height in pixels; > 0: cell height; 0: default (-11)
-    LONG lfWidth;
-    LONG lfEscapement;
-    LONG lfOrientation;
-    LONG lfWeight;  // 400 normal, 700 bold; >= 600 draws bold
-    BYTE lfItalic;
-    BYTE lfUnderline;
-    BYTE lfStrikeOut;
-    BYTE lfCharSet;
-    BYTE lfOutPrecision;
-    BYTE lfClipPrecision;
-    BYTE lfQuality;
-    BYTE lfPitchAndFamily;
-    char lfFaceName[LF_FACESIZE];
+  LONG lfHeight;  // < 0: character height in pixels; > 0: cell height; 0: default (-11)
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;  // 400 normal, 700 bold; >= 600 draws bold
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  char lfFaceName[LF_FACESIZE];
 };
 
 struct TEXTMETRICA {
-    LONG tmHeight;
-    LONG tmAscent;
-    LONG tmDescent;
-    LONG tmInternalLeading;
-    LONG tmExternalLeading;
-    LONG tmAveCharWidth;
-    LONG tmMaxCharWidth;
-    LONG tmWeight;
-    LONG tmOverhang;
-    LONG tmDigitizedAspectX;
-    LONG tmDigitizedAspectY;
-    BYTE tmFirstChar;
-    BYTE tmLastChar;
-    BYTE tmDefaultChar;
-    BYTE tmBreakChar;
-    BYTE tmItalic;
-    BYTE tmUnderlined;
-    BYTE tmStruckOut;
-    BYTE tmPitchAndFamily;
-    BYTE tmCharSet;
+  LONG tmHeight;
+  LONG tmAscent;
+  LONG tmDescent;
+  LONG tmInternalLeading;
+  LONG tmExternalLeading;
+  LONG tmAveCharWidth;
+  LONG tmMaxCharWidth;
+  LONG tmWeight;
+  LONG tmOverhang;
+  LONG tmDigitizedAspectX;
+  LONG tmDigitizedAspectY;
+  BYTE tmFirstChar;
+  BYTE tmLastChar;
+  BYTE tmDefaultChar;
+  BYTE tmBreakChar;
+  BYTE tmItalic;
+  BYTE tmUnderlined;
+  BYTE tmStruckOut;
+  BYTE tmPitchAndFamily;
+  BYTE tmCharSet;
 };
 
 struct GdiBitmap;
 
 struct ICONINFO {
-    BOOL fIcon;
-    DWORD xHotspot;
-    DWORD yHotspot;
-    GdiBitmap* hbmMask;
-    GdiBitmap* hbmColor;
+  BOOL fIcon;
+  DWORD xHotspot;
+  DWORD yHotspot;
+  GdiBitmap* hbmMask;
+  GdiBitmap* hbmColor;
 };
 
 // ---- constants -----------------------------------------------------------------------------

@@ -17,135 +17,137 @@ constexpr std::size_t kMaxCachedBlocks = 3;
 constexpr std::size_t kMaxCachedBytes = std::size_t{256} << 20;
 
 struct Block {
-    std::uint8_t* data;
-    std::size_t capacity;
+  std::uint8_t* data;
+  std::size_t capacity;
 };
 
 // Recently freed large blocks. The only mutable state shared between threads here.
 class BlockCache {
-public:
-    // A cached block of at least `bytes` that does not waste more than half of itself.
-    bool Take(std::size_t bytes, Block* out) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (std::size_t i = 0; i < blocks_.size(); ++i) {
-            if (blocks_[i].capacity >= bytes && blocks_[i].capacity / 2 <= bytes) {
-                *out = blocks_[i];
-                bytes_ -= out->capacity;
-                blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(i));
-                return true;
-            }
+ public:
+  // A cached block of at least `bytes` that does not waste more than half of itself.
+  bool Take(std::size_t bytes, Block* out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+      if (blocks_[i].capacity >= bytes && blocks_[i].capacity / 2 <= bytes) {
+        *out = blocks_[i];
+        bytes_ -= out->capacity;
+        blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(i));
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Keeps the block, evicting the oldest ones to stay within the bounds.
+  void Give(Block block) {
+    std::vector<Block> evicted;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (block.capacity > kMaxCachedBytes) {
+        evicted.push_back(block);
+      } else {
+        blocks_.push_back(block);
+        bytes_ += block.capacity;
+        while (blocks_.size() > kMaxCachedBlocks || bytes_ > kMaxCachedBytes) {
+          evicted.push_back(blocks_.front());
+          bytes_ -= blocks_.front().capacity;
+          blocks_.erase(blocks_.begin());
         }
-        return false;
+      }
     }
+    for (const Block& b : evicted) munmap(b.data, b.capacity);
+  }
 
-    // Keeps the block, evicting the oldest ones to stay within the bounds.
-    void Give(Block block) {
-        std::vector<Block> evicted;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (block.capacity > kMaxCachedBytes) {
-                evicted.push_back(block);
-            } else {
-                blocks_.push_back(block);
-                bytes_ += block.capacity;
-                while (blocks_.size() > kMaxCachedBlocks || bytes_ > kMaxCachedBytes) {
-                    evicted.push_back(blocks_.front());
-                    bytes_ -= blocks_.front().capacity;
-                    blocks_.erase(blocks_.begin());
-                }
-            }
-        }
-        for (const Block& b : evicted) munmap(b.data, b.capacity);
+  void Trim() {
+    std::vector<Block> evicted;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      evicted.swap(blocks_);
+      bytes_ = 0;
     }
+    for (const Block& b : evicted) munmap(b.data, b.capacity);
+  }
 
-    void Trim() {
-        std::vector<Block> evicted;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            evicted.swap(blocks_);
-            bytes_ = 0;
-        }
-        for (const Block& b : evicted) munmap(b.data, b.capacity);
-    }
+  std::size_t Count() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return blocks_.size();
+  }
 
-    std::size_t Count() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return blocks_.size();
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<Block> blocks_;
-    std::size_t bytes_ = 0;
+ private:
+  std::mutex mutex_;
+  std::vector<Block> blocks_;
+  std::size_t bytes_ = 0;
 };
 
 BlockCache& Cache() {
-    static BlockCache* cache = new BlockCache;  // never destroyed: blocks may be freed at exit
-    return *cache;
+  static BlockCache* cache = new BlockCache;  // never destroyed: blocks may be freed at exit
+  return *cache;
 }
 
 // Maps `capacity` bytes (a multiple of 2 MB) at a 2 MB boundary and asks for huge pages.
 std::uint8_t* MapAligned(std::size_t capacity) {
-    const std::size_t span = capacity + kHugePage;
-    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) throw std::bad_alloc();
-    const auto start = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const std::size_t head = aligned - start;
-    const std::size_t tail = span - head - capacity;
-    if (head != 0) munmap(raw, head);
-    if (tail != 0) munmap(reinterpret_cast<void*>(aligned + capacity), tail);
-    madvise(reinterpret_cast<void*>(aligned), capacity, MADV_HUGEPAGE);
-    return reinterpret_cast<std::uint8_t*>(aligned);
+  const std::size_t span = capacity + kHugePage;
+  void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) throw std::bad_alloc();
+  const auto start = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+  const std::size_t head = aligned - start;
+  const std::size_t tail = span - head - capacity;
+  if (head != 0) munmap(raw, head);
+  if (tail != 0) munmap(reinterpret_cast<void*>(aligned + capacity), tail);
+  madvise(reinterpret_cast<void*>(aligned), capacity, MADV_HUGEPAGE);
+  return reinterpret_cast<std::uint8_t*>(aligned);
 }
 
 }  // namespace
 
 PixelMemory::PixelMemory(std::size_t bytes) : size_(bytes) {
-    if (bytes == 0) return;
-    if (bytes < kLargeBlock) {
-        data_ = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
-        if (data_ == nullptr) throw std::bad_alloc();
-        return;
-    }
-    if (bytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
-    Block block{};
-    if (Cache().Take(bytes, &block)) {
-        data_ = block.data;
-        capacity_ = block.capacity;
-        std::memset(data_, 0, bytes);  // reused memory holds old pixels
-        return;
-    }
-    capacity_ = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    data_ = MapAligned(capacity_);  // fresh anonymous memory is zero
+  if (bytes == 0) return;
+  if (bytes < kLargeBlock) {
+    data_ = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+    if (data_ == nullptr) throw std::bad_alloc();
+    return;
+  }
+  if (bytes > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
+  Block block{};
+  if (Cache().Take(bytes, &block)) {
+    data_ = block.data;
+    capacity_ = block.capacity;
+    std::memset(data_, 0, bytes);  // reused memory holds old pixels
+    return;
+  }
+  capacity_ = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  data_ = MapAligned(capacity_);  // fresh anonymous memory is zero
 }
 
 PixelMemory::~PixelMemory() { release(); }
 
 PixelMemory::PixelMemory(PixelMemory&& other) noexcept
     : data_(other.data_), size_(other.size_), capacity_(other.capacity_) {
-    other.data_ = nullptr;
-    other.size_ = other.capacity_ = 0;
+  other.data_ = nullptr;
+  other.size_ = other.capacity_ = 0;
 }
 
 PixelMemory& PixelMemory::operator=(PixelMemory&& other) noexcept {
-    if (this != &other) {
-        release();
-        data_ = other.data_;
-        size_ = other.size_;
-        capacity_ = other.capacity_;
-        other.data_ = nullptr;
-        other.size_ = other.capacity_ = 0;
-    }
-    return *this;
+  if (this != &other) {
+    release();
+    data_ = other.data_;
+    size_ = other.size_;
+    capacity_ = other.capacity_;
+    other.data_ = nullptr;
+    other.size_ = other.capacity_ = 0;
+  }
+  return *this;
 }
 
 void PixelMemory::release() {
-    if (data_ == nullptr) return;
-    if (capacity_ == 0) std::free(data_);
-    else Cache().Give(Block{data_, capacity_});
-    data_ = nullptr;
-    size_ = capacity_ = 0;
+  if (data_ == nullptr) return;
+  if (capacity_ == 0)
+    std::free(data_);
+  else
+    Cache().Give(Block{data_, capacity_});
+  data_ = nullptr;
+  size_ = capacity_ = 0;
 }
 
 void PixelMemory::TrimCache() { Cache().Trim(); }

@@ -9,31 +9,31 @@
 namespace lumivane {
 
 class PixelMemory {
-public:
-    PixelMemory() = default;
-    explicit PixelMemory(std::size_t bytes);  // throws std::bad_alloc when memory runs out
-    ~PixelMemory();
-    PixelMemory(PixelMemory&& other) noexcept;
-    PixelMemory& operator=(PixelMemory&& other) noexcept;
-    PixelMemory(const PixelMemory&) = delete;
-    PixelMemory& operator=(const PixelMemory&) = delete;
+ public:
+  PixelMemory() = default;
+  explicit PixelMemory(std::size_t bytes);  // throws std::bad_alloc when memory runs out
+  ~PixelMemory();
+  PixelMemory(PixelMemory&& other) noexcept;
+  PixelMemory& operator=(PixelMemory&& other) noexcept;
+  PixelMemory(const PixelMemory&) = delete;
+  PixelMemory& operator=(const PixelMemory&) = delete;
 
-    std::uint8_t* data() const { return data_; }
-    std::size_t size() const { return size_; }
+  std::uint8_t* data() const { return data_; }
+  std::size_t size() const { return size_; }
 
-    // Blocks of this size or more are aligned, huge-paged and cached when freed.
-    static constexpr std::size_t kLargeBlock = 1u << 20;
-    // Frees the cached blocks (tests use it to start from a known state).
-    static void TrimCache();
-    // How many freed blocks the cache holds right now.
-    static std::size_t CachedBlockCount();
+  // Blocks of this size or more are aligned, huge-paged and cached when freed.
+  static constexpr std::size_t kLargeBlock = 1u << 20;
+  // Frees the cached blocks (tests use it to start from a known state).
+  static void TrimCache();
+  // How many freed blocks the cache holds right now.
+  static std::size_t CachedBlockCount();
 
-private:
-    void release();
+ private:
+  void release();
 
-    std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;      // bytes asked for
-    std::size_t capacity_ = 0;  // bytes mapped (large blocks) or 0 (small blocks)
+  std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;      // bytes asked for
+  std::size_t capacity_ = 0;  // bytes mapped (large blocks) or 0 (small blocks)
 };
 
 }  // namespace lumivane

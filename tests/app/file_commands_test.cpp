@@ -12,8 +12,8 @@
 #include "browse/file_list_box.h"
 #include "framework/application.h"
 #include "framework/panel.h"
-#include "framework/scripted_dialog_service.h"
 #include "framework/screen.h"
+#include "framework/scripted_dialog_service.h"
 #include "framework/splitter.h"
 #include "framework/status_bar.h"
 #include "picture/image.h"
@@ -27,10 +27,10 @@ namespace fs = std::filesystem;
 
 // A 2 x 2 24-bit BMP: enough for the display step to show something.
 void WriteTinyBmp(const fs::path& path) {
-  static const unsigned char bytes[] = {
-      'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0,
-      0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-      255, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0, 0};
+  static const unsigned char bytes[] = {'B', 'M', 70, 0, 0,   0, 0, 0, 0, 0, 54,  0,   0,   0,   40, 0, 0,  0,
+                                        2,   0,   0,  0, 2,   0, 0, 0, 1, 0, 24,  0,   0,   0,   0,  0, 16, 0,
+                                        0,   0,   0,  0, 0,   0, 0, 0, 0, 0, 0,   0,   0,   0,   0,  0, 0,  0,
+                                        255, 0,   0,  0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0,  0};
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
@@ -68,7 +68,9 @@ class FileCommandsTest : public ::testing::Test {
     form_->FileListBox1->SetItemIndex(index);
     form_->FileListBox1Click(form_);
   }
-  void Key(uint16_t key) { Application->Guard(form_, [&] { form_->FormKeyDown(form_, key, {}); }); }
+  void Key(uint16_t key) {
+    Application->Guard(form_, [&] { form_->FormKeyDown(form_, key, {}); });
+  }
   const TShownDialog& LastDialog() { return dialogs_.Shown().back(); }
   std::string SelectedName() { return form_->FileListBox1->SelectedName(); }
 
@@ -110,7 +112,8 @@ TEST_F(FileCommandsTest, DeletingTheOnlyFileEmptiesTheList) {
 
 TEST_F(FileCommandsTest, DeletingAReadOnlyFileReportsAndKeepsTheList) {
   Open({"a.bmp", "b.bmp"});
-  fs::permissions(pictures_ / "b.bmp", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(pictures_ / "b.bmp",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   Select(1);
   dialogs_.QueueConfirm(mrYes);
   Key(VK_DELETE);

@@ -134,7 +134,8 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, StartsWithTitleStatusTextAndDefaultBoundsWithoutSettings) {
   Open();
-  const std::string title = "Picture viewer for the keyboard: step, zoom, slide show, rename, copy, move, sort.";
+  const std::string title =
+      "Picture viewer for the keyboard: step, zoom, slide show, rename, copy, move, sort.";
   EXPECT_EQ(UnshiftText(TForm1::StoredTitleText).size(), 82u);
   EXPECT_EQ(UnshiftText(TForm1::StoredStatusText).size(), 22u);
   EXPECT_EQ(UnshiftText(""), "");
@@ -377,13 +378,41 @@ TEST_F(MainWindowTest, UnreadableFilesEmptyTheImageAreaSilently) {
 
 // A GIF whose logical screen is width x height, with one 1 x 1 frame.
 void WriteGif(const fs::path& path, int width, int height) {
-  const unsigned char bytes[] = {
-      'G', 'I', 'F', '8', '9', 'a', static_cast<unsigned char>(width), static_cast<unsigned char>(width >> 8),
-      static_cast<unsigned char>(height), static_cast<unsigned char>(height >> 8), 0x80, 0, 0,
-      0, 0, 0, 255, 255, 255,              // two-colour global table
-      ',', 0, 0, 0, 0, 1, 0, 1, 0, 0,      // one pixel at 0,0
-      2, 2, 0x44, 0x01, 0,                 // clear, 0, end
-      ';'};
+  const unsigned char bytes[] = {'G',
+                                 'I',
+                                 'F',
+                                 '8',
+                                 '9',
+                                 'a',
+                                 static_cast<unsigned char>(width),
+                                 static_cast<unsigned char>(width >> 8),
+                                 static_cast<unsigned char>(height),
+                                 static_cast<unsigned char>(height >> 8),
+                                 0x80,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 255,
+                                 255,
+                                 255,  // two-colour global table
+                                 ',',
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 1,
+                                 0,
+                                 1,
+                                 0,
+                                 0,  // one pixel at 0,0
+                                 2,
+                                 2,
+                                 0x44,
+                                 0x01,
+                                 0,  // clear, 0, end
+                                 ';'};
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 

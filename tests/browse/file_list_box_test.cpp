@@ -182,7 +182,7 @@ TEST_F(FileListTest, GlyphsFollowTheExtensionAndTheGlyphSwitch) {
 
   list->SetItemHeight(10);
   list->SetShowGlyphs(true);
-  EXPECT_EQ(list->ItemHeight(), 16);   // room for the 15-pixel glyph
+  EXPECT_EQ(list->ItemHeight(), 16);     // room for the 15-pixel glyph
   EXPECT_EQ(list->Objects(0), nullptr);  // directory items keep no glyph until the next fill
   list->UpdateList();
   EXPECT_EQ(list->Objects(0), list->FolderGlyph());

@@ -41,9 +41,7 @@ class TTempTree {
   void File(const std::string& relative, const std::string& content = "x") const {
     std::ofstream(Native(relative), std::ios::binary) << content;
   }
-  void Directory(const std::string& relative) const {
-    std::filesystem::create_directories(Native(relative));
-  }
+  void Directory(const std::string& relative) const { std::filesystem::create_directories(Native(relative)); }
   // No write permission for anyone: read-only for every user, the superuser included.
   void ReadOnlyFile(const std::string& relative) const {
     File(relative);

@@ -40,9 +40,7 @@ class TTempFolder {
   std::string Program(const std::string& relative = "") const {
     return NativeToProgramPath(Native(relative));
   }
-  void Directory(const std::string& relative) const {
-    std::filesystem::create_directories(Native(relative));
-  }
+  void Directory(const std::string& relative) const { std::filesystem::create_directories(Native(relative)); }
   void File(const std::string& relative) const { std::ofstream(Native(relative)) << "x"; }
 
  private:
@@ -53,8 +51,8 @@ class TTempFolder {
 // One mountinfo line for a made-up mount.
 inline std::string MountLine(int id, const std::string& mountPoint, const std::string& fsType,
                              const std::string& source) {
-  return std::to_string(id) + " 1 0:" + std::to_string(id) + " / " + mountPoint + " rw - " +
-         fsType + " " + source + " rw\n";
+  return std::to_string(id) + " 1 0:" + std::to_string(id) + " / " + mountPoint + " rw - " + fsType + " " +
+         source + " rw\n";
 }
 
 inline const char* const RootMount = "1 0 8:1 / / rw - ext4 /dev/root-disk rw\n";

@@ -57,8 +57,7 @@ class ComboBoxTest : public ::testing::Test {
     QCoreApplication::sendEvent(combo->DropDownList(), &event);
   }
   QMouseEvent Mouse(QEvent::Type type, QPoint at) {
-    return QMouseEvent(type, QPointF(at), QPointF(at), Qt::LeftButton, Qt::NoButton,
-                       Qt::NoModifier);
+    return QMouseEvent(type, QPointF(at), QPointF(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   }
 
   TForm form{nullptr};
@@ -90,8 +89,8 @@ TEST_F(ComboBoxTest, KeysChooseAndRunTheClickThenTheSelectStep) {
   Press(VK_DOWN);  // already at the end: no choice, no handlers
   char letter = 'b';
   combo->DispatchKeyPress(letter);  // the next item starting with the letter, wrapping round
-  EXPECT_EQ(combo->Events, (Texts{"click:alpha", "change", "click:beta", "change", "click:Bravo",
-                                  "change", "click:beta", "change"}));
+  EXPECT_EQ(combo->Events, (Texts{"click:alpha", "change", "click:beta", "change", "click:Bravo", "change",
+                                  "click:beta", "change"}));
   uint16_t key = VK_HOME;
   combo->DispatchKeyDown(key, {});
   EXPECT_EQ(key, 0);  // consumed

@@ -28,8 +28,8 @@ using testing::TTempFolder;
 // Counts rebuilds and can pretend that the volume neither keeps nor respects letter case.
 class TProbedDirectoryList : public TDirectoryListBox {
  public:
-  using TDirectoryListBox::TDirectoryListBox;
   using TDirectoryListBox::DisplayText;
+  using TDirectoryListBox::TDirectoryListBox;
   int Rebuilds = 0;
   bool CaseBlindVolume = false;
 

@@ -32,15 +32,17 @@ class DriveComboTest : public ::testing::Test {
     folder.Directory("share/Pics");
     folder.Directory("backup");
     folder.Directory("c-side");
-    mounts = std::string(RootMount) +
-             MountLine(2, "/media/lumivane-test/STICK", "vfat", "/dev/sdz1") +
+    mounts = std::string(RootMount) + MountLine(2, "/media/lumivane-test/STICK", "vfat", "/dev/sdz1") +
              MountLine(3, folder.Native("disc"), "iso9660", "/dev/sr0") +
              MountLine(4, folder.Native("share"), "nfs", "srv:/Pics") +
              MountLine(5, "/home/lumivane-test-ram", "tmpfs", "tmpfs") +
              MountLine(6, folder.Native("no-disc"), "iso9660", "/dev/sr1") +
              MountLine(7, folder.Native("backup"), "cifs", "none");
-    labels = {{"/dev/root-disk", "System Disk"}, {"/dev/sdz1", "NEVER READ"},
-              {"/dev/sr0", "Holiday Pics"}, {"/dev/sr1", "Gone"}, {"none", "Backup Set"}};
+    labels = {{"/dev/root-disk", "System Disk"},
+              {"/dev/sdz1", "NEVER READ"},
+              {"/dev/sr0", "Holiday Pics"},
+              {"/dev/sr1", "Gone"},
+              {"none", "Backup Set"}};
     InstallDriveTable(TDriveTable::FromMountInfo(mounts, labels));
     // Every drive starts at its root: the platform remembers each drive's directory.
     for (const char* root : {"E:\\", "F:\\", "I:\\"}) ASSERT_TRUE(SetCurrentDirectoryA(root));
@@ -84,20 +86,20 @@ TEST_F(DriveComboTest, ListsEveryDriveByTypeInTheChosenLetterCase) {
   SetErrorMode(SEM_NOOPENFILEERRORBOX);
   combo->HandleNeeded();
   EXPECT_EQ(SetErrorMode(0), SEM_NOOPENFILEERRORBOX);  // the volume queries put it back
-  EXPECT_EQ(Texts(combo), (Strings{"c: [system disk]", "d:", "e: [holiday pics]",
-                                   "f: \\\\srv\\pics", "g: []", "h: []", "i: [backup set]"}));
-  const std::vector<TBitmap*> glyphs = {
-      combo->FixedGlyph(), combo->FloppyGlyph(), combo->CDROMGlyph(),  combo->NetworkGlyph(),
-      combo->RAMGlyph(),   combo->CDROMGlyph(),  combo->NetworkGlyph()};
+  EXPECT_EQ(Texts(combo), (Strings{"c: [system disk]", "d:", "e: [holiday pics]", "f: \\\\srv\\pics", "g: []",
+                                   "h: []", "i: [backup set]"}));
+  const std::vector<TBitmap*> glyphs = {combo->FixedGlyph(),   combo->FloppyGlyph(), combo->CDROMGlyph(),
+                                        combo->NetworkGlyph(), combo->RAMGlyph(),    combo->CDROMGlyph(),
+                                        combo->NetworkGlyph()};
   for (int i = 0; i < combo->Count(); ++i) EXPECT_EQ(combo->Objects(i), glyphs[i]) << i;
   EXPECT_EQ(combo->ItemIndex(), 0);
-  EXPECT_EQ(events, Strings{"change"});  // window creation selects the drive
+  EXPECT_EQ(events, Strings{"change"});                               // window creation selects the drive
   EXPECT_EQ(TDriveComboBox::DriveNetworkName('c'), "[system disk]");  // not a network drive
 
   events.clear();
   combo->SetTextCase(tcUpperCase);
-  EXPECT_EQ(Texts(combo), (Strings{"C: [SYSTEM DISK]", "D:", "E: [HOLIDAY PICS]",
-                                   "F: \\\\SRV\\PICS", "G: []", "H: []", "I: [BACKUP SET]"}));
+  EXPECT_EQ(Texts(combo), (Strings{"C: [SYSTEM DISK]", "D:", "E: [HOLIDAY PICS]", "F: \\\\SRV\\PICS", "G: []",
+                                   "H: []", "I: [BACKUP SET]"}));
   EXPECT_EQ(combo->DriveLetter(), 'C');
   EXPECT_EQ(combo->ItemIndex(), 0);
   EXPECT_EQ(events, Strings{"change"});
@@ -131,8 +133,8 @@ TEST_F(DriveComboTest, DriveLetterSetterSelectsTellsTheListAndReports) {
 
   // A drive mounted after the fill has no item: the selection stays, the list still moves.
   folder.Directory("late");
-  InstallDriveTable(TDriveTable::FromMountInfo(
-      mounts + MountLine(8, folder.Native("late"), "nfs", "srv:/late"), labels));
+  InstallDriveTable(
+      TDriveTable::FromMountInfo(mounts + MountLine(8, folder.Native("late"), "nfs", "srv:/late"), labels));
   events.clear();
   combo->SetDriveLetter('J');
   EXPECT_EQ(combo->DriveLetter(), 'j');

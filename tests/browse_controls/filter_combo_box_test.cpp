@@ -65,8 +65,8 @@ TEST_F(FilterComboTest, ViewerFilterGivesSixEntriesAndTheLastListsEverything) {
   EXPECT_EQ(files->FilterCombo(), combo);
   combo->HandleNeeded();
   events.clear();
-  EXPECT_EQ(Texts(), (Strings{"*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico", "*.bmp", "*.jpg;*.jpeg;*.jpe",
-                              "*.gif", "*.ico", "All files (*.*)"}));
+  EXPECT_EQ(Texts(), (Strings{"*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico", "*.bmp", "*.jpg;*.jpeg;*.jpe", "*.gif",
+                              "*.ico", "All files (*.*)"}));
   EXPECT_EQ(combo->ItemIndex(), 0);
   EXPECT_EQ(combo->Mask(), "*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico");
   EXPECT_EQ(files->Mask(), "*.gif");  // the window's first selection is not pushed

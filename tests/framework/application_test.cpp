@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QWidget>
 #include <QTimer>
+#include <QWidget>
 #include <memory>
 #include <thread>
 
@@ -14,8 +14,8 @@
 #include "framework/exception.h"
 #include "framework/form.h"
 #include "framework/panel.h"
-#include "framework/scripted_dialog_service.h"
 #include "framework/screen.h"
+#include "framework/scripted_dialog_service.h"
 #include "framework/sys_utils.h"
 #include "framework/timer.h"
 

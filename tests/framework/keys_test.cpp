@@ -69,8 +69,7 @@ struct KeyRig {
     control->SetFocus();
   }
 
-  void Press(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-             const QString& text = QString()) {
+  void Press(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = QString()) {
     QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, text);
     QApplication::sendEvent(control->Widget(), &event);
   }
@@ -80,9 +79,9 @@ TEST(KeyPreview, FormSeesKeysBeforeTheFocusedControl) {
   KeyRig rig;
   EXPECT_TRUE(rig.control->Focused());
   rig.Press(Qt::Key_A, Qt::NoModifier, "a");
-  EXPECT_EQ((std::vector<std::string>{"form down 65", "control down 65", "form press 97",
-                                      "control press 97"}),
-            rig.log);
+  EXPECT_EQ(
+      (std::vector<std::string>{"form down 65", "control down 65", "form press 97", "control press 97"}),
+      rig.log);
   // Keys sent to the form's own window go to its active control as well.
   rig.log.clear();
   QKeyEvent event(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
@@ -105,8 +104,7 @@ TEST(KeyPreview, ConsumedKeysGoNoFurther) {
   rig.log.clear();
   rig.consumeCharInForm = 2;
   rig.Press(Qt::Key_B, Qt::ControlModifier, QString());
-  EXPECT_EQ((std::vector<std::string>{"form down 66", "control down 66", "form press 2"}),
-            rig.log);
+  EXPECT_EQ((std::vector<std::string>{"form down 66", "control down 66", "form press 2"}), rig.log);
 }
 
 TEST(KeyPreview, NumericKeypadPlusIs107AndMainPlusIsNot) {
@@ -123,10 +121,10 @@ TEST(KeyPreview, CtrlLetterGivesControlCharacterFromTheKeyCode) {
   // The event's text is not what the character is made from.
   rig.Press(Qt::Key_B, Qt::ControlModifier, "x");
   rig.Press(Qt::Key_T, Qt::ControlModifier, QString());
-  EXPECT_EQ((std::vector<std::string>{"form down 66", "control down 66", "form press 2",
-                                      "control press 2", "form down 84", "control down 84",
-                                      "form press 20", "control press 20"}),
-            rig.log);
+  EXPECT_EQ(
+      (std::vector<std::string>{"form down 66", "control down 66", "form press 2", "control press 2",
+                                "form down 84", "control down 84", "form press 20", "control press 20"}),
+      rig.log);
 }
 
 TEST(DialogKeys, EnterPressesTheDefaultButtonAndEscapeTheCancelButton) {

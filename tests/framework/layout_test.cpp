@@ -32,9 +32,7 @@ struct BrowsingLayout {
     client->SetAlign(alClient);
     client->SetParent(form.get());
     status->SetParent(form.get());
-    auto log = [this](const char* name) {
-      return [this, name](TObject*) { resized.push_back(name); };
-    };
+    auto log = [this](const char* name) { return [this, name](TObject*) { resized.push_back(name); }; };
     left->OnResize = log("left");
     splitter->OnResize = log("splitter");
     client->OnResize = log("client");

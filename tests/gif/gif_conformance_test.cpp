@@ -120,11 +120,10 @@ int CompareFirstFrame(TGIFImage& image, const Reference& ref) {
   TGIFFrame& frame = *image.FrameAt(0);
   const std::vector<uint32_t> colors = test::BitmapColors(frame.FrameBitmap());
   const int w = frame.FrameWidth();
-  const uint32_t transparent = frame.TransparentColor == clNone
-                                   ? 0xFFFFFFFFu
-                                   : ((frame.TransparentColor & 0xFF) << 16) |
-                                         (frame.TransparentColor & 0xFF00) |
-                                         ((frame.TransparentColor >> 16) & 0xFF);
+  const uint32_t transparent = frame.TransparentColor == clNone ? 0xFFFFFFFFu
+                                                                : ((frame.TransparentColor & 0xFF) << 16) |
+                                                                      (frame.TransparentColor & 0xFF00) |
+                                                                      ((frame.TransparentColor >> 16) & 0xFF);
   int mismatches = 0;
   for (size_t i = 0; i < colors.size(); ++i) {
     const int sx = frame.Origin.X + static_cast<int>(i) % w;

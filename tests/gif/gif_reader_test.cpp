@@ -63,8 +63,7 @@ TEST(GifReaderTest, SignatureAndVersionIgnoreLetterCase) {
     GifBuilder gif;
     gif.Header(bad);
     const Bytes data = gif.Data();
-    EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { LoadGif(data); }), "Unknown GIF version")
-        << bad;
+    EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([&] { LoadGif(data); }), "Unknown GIF version") << bad;
   }
 }
 
@@ -78,8 +77,7 @@ TEST(GifReaderTest, LoopBlocks) {
   EXPECT_EQ(other->LoopCount(), 7);
   // Not loop blocks: another identifier, a first byte other than 1.
   EXPECT_FALSE(LoadGif(WithScreen().Loop(5, "XMP DataXMP").Trailer().Data())->LoopEnabled());
-  EXPECT_FALSE(
-      LoadGif(WithScreen().Application("NETSCAPE2.0", {2, 5, 0}).Trailer().Data())->LoopEnabled());
+  EXPECT_FALSE(LoadGif(WithScreen().Application("NETSCAPE2.0", {2, 5, 0}).Trailer().Data())->LoopEnabled());
 }
 
 TEST(GifReaderTest, LoopBlockIdentifierLengthIsBounded) {
@@ -95,8 +93,8 @@ TEST(GifReaderTest, LoopBlockIdentifierLengthIsBounded) {
   block.Header[0] = 200;  // longer than the identifier held: never a loop block
   EXPECT_FALSE(TGIFReader::IsLoopBlock(block));
   // A stated size of 200 in the file must not make the reader run past the block.
-  auto image = LoadGif(WithScreen().Raw(Bytes{0x21, 0xFF, 200}).Raw("NETSCAPE2.0")
-                           .Raw(Bytes{3, 1, 9, 0, 0}).Trailer().Data());
+  auto image = LoadGif(
+      WithScreen().Raw(Bytes{0x21, 0xFF, 200}).Raw("NETSCAPE2.0").Raw(Bytes{3, 1, 9, 0, 0}).Trailer().Data());
   EXPECT_FALSE(image->LoopEnabled());
 }
 
@@ -117,8 +115,8 @@ TEST(GifReaderTest, GraphicControlBlocks) {
   EXPECT_TRUE(image->Transparent());
 
   // An index past the colour count leaves no transparency; a delay over 6553 wraps.
-  auto outOfRange = LoadGif(
-      WithScreen().GraphicControl(6600, true, 9, 0).Image(0, 0, 2, 2, TinyCodes()).Data());
+  auto outOfRange =
+      LoadGif(WithScreen().GraphicControl(6600, true, 9, 0).Image(0, 0, 2, 2, TinyCodes()).Data());
   EXPECT_EQ(outOfRange->FrameAt(0)->TransparentColor, clNone);
   EXPECT_EQ(outOfRange->FrameAt(0)->DelayTime, 66000 % 65536);
   EXPECT_FALSE(outOfRange->Transparent());
@@ -233,19 +231,18 @@ TEST(GifReaderTest, DataCutInsideTheLastImage) {
 
 TEST(GifReaderTest, Failures) {
   // Unknown extension label.
-  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>(
-                [] { LoadGif(WithScreen().Raw(Bytes{0x21, 0xAB, 0}).Data()); }),
+  EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([] {
+              LoadGif(WithScreen().Raw(Bytes{0x21, 0xAB, 0}).Data());
+            }),
             "Unrecognized extension block: AB");
   // A stray byte after the header is an error, after an image it ends the reading quietly.
   EXPECT_EQ(MessageOf<EInvalidGraphicOperation>([] { LoadGif(WithScreen().Raw("x;").Data()); }),
             "Stream read error");
-  auto quiet = LoadGif(WithScreen().Image(0, 0, 2, 2, TinyCodes()).Raw("x").Image(0, 0, 2, 2,
-                                                                                  TinyCodes()).Data());
+  auto quiet =
+      LoadGif(WithScreen().Image(0, 0, 2, 2, TinyCodes()).Raw("x").Image(0, 0, 2, 2, TinyCodes()).Data());
   EXPECT_EQ(quiet->FrameCount(), 1);
   // Zero bytes where a block is expected are skipped.
-  EXPECT_EQ(LoadGif(WithScreen().Raw(Bytes{0, 0, 0}).Image(0, 0, 2, 2, TinyCodes()).Data())
-                ->FrameCount(),
-            1);
+  EXPECT_EQ(LoadGif(WithScreen().Raw(Bytes{0, 0, 0}).Image(0, 0, 2, 2, TinyCodes()).Data())->FrameCount(), 1);
   // Data ending inside an image descriptor or its colour table.
   Bytes cut = WithScreen().Image(0, 0, 2, 2, TinyCodes(), test::Palette(4)).Data();
   cut.resize(6 + 7 + 12 + 6);

@@ -2,11 +2,11 @@
 // the transparent colour, and the copy rules of frames and images.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "framework/canvas.h"
 #include "framework/exception.h"
@@ -54,8 +54,8 @@ TEST(DibStreamTest, HeadersPaletteSizesAndPadding) {
   struct Case {
     int colors, width, height, depth, rowBytes;
   };
-  for (const Case c : {Case{2, 3, 2, 1, 4}, Case{4, 3, 2, 4, 4}, Case{16, 9, 3, 4, 8},
-                       Case{32, 5, 2, 8, 8}, Case{256, 4, 1, 8, 4}}) {
+  for (const Case c : {Case{2, 3, 2, 1, 4}, Case{4, 3, 2, 4, 4}, Case{16, 9, 3, 4, 8}, Case{32, 5, 2, 8, 8},
+                       Case{256, 4, 1, 8, 4}}) {
     const int bits = test::BitsFor(c.colors);
     const Bytes pixels = test::PatternPixels(c.width * c.height, c.colors, c.colors);
     auto image = LoadGif(test::SimpleGif(c.width, c.height, bits, pixels), false);
@@ -85,8 +85,9 @@ TEST(DibStreamTest, HeadersPaletteSizesAndPadding) {
     // The last pixel of the top row sits in the last stored row; padding bytes stay 0.
     const uint8_t* top = &dib[54 + paletteBytes + (c.height - 1) * c.rowBytes];
     const int x = c.width - 1;
-    const int value = c.depth == 8 ? top[x] : c.depth == 4 ? (top[x / 2] >> (x % 2 ? 0 : 4)) & 15
-                                                           : (top[x / 8] >> (7 - x % 8)) & 1;
+    const int value = c.depth == 8   ? top[x]
+                      : c.depth == 4 ? (top[x / 2] >> (x % 2 ? 0 : 4)) & 15
+                                     : (top[x / 8] >> (7 - x % 8)) & 1;
     EXPECT_EQ(value, pixels[x]);
     const int usedBytes = (c.width * c.depth + 7) / 8;
     for (int row = 0; row < c.height; ++row)
@@ -168,17 +169,15 @@ TEST(DrawFrameTest, TransparencyOnlyWhenAsked) {
 }
 
 TEST(DrawFrameTest, StretchTransparentDefaultColourIsBottomLeft) {
-  auto source = Target(2, 2, 0x0000FF);  // red
+  auto source = Target(2, 2, 0x0000FF);        // red
   source->Canvas().SetPixels(0, 0, 0xFF0000);  // blue top-left
   auto target = Target(2, 2, 0x00FF00);
   StretchTransparent(target->Canvas(), 0, 0, 0, 0, *source, Rect(0, 0, 0, 0), clDefault);
   // Red (the bottom-left colour) is left out; blue is drawn. Sizes below 1 mean the bitmap's.
-  EXPECT_EQ(test::BitmapColors(*target),
-            (std::vector<uint32_t>{0x0000FF, 0x00FF00, 0x00FF00, 0x00FF00}));
+  EXPECT_EQ(test::BitmapColors(*target), (std::vector<uint32_t>{0x0000FF, 0x00FF00, 0x00FF00, 0x00FF00}));
   // clNone draws everything.
   StretchTransparent(target->Canvas(), 0, 0, 2, 2, *source, Rect(0, 0, 2, 2), clNone);
-  EXPECT_EQ(test::BitmapColors(*target),
-            (std::vector<uint32_t>{0x0000FF, 0xFF0000, 0xFF0000, 0xFF0000}));
+  EXPECT_EQ(test::BitmapColors(*target), (std::vector<uint32_t>{0x0000FF, 0xFF0000, 0xFF0000, 0xFF0000}));
   EXPECT_EQ(source->Canvas().LockCount(), 0);
 }
 
@@ -287,8 +286,8 @@ TEST(ImageMagickTest, DecodesFilesItWrote) {
     int colors, width, height;
     bool interlace;
   };
-  for (const Case c : {Case{2, 31, 9, false}, Case{16, 40, 21, true}, Case{200, 97, 61, false},
-                       Case{256, 64, 64, true}}) {
+  for (const Case c :
+       {Case{2, 31, 9, false}, Case{16, 40, 21, true}, Case{200, 97, 61, false}, Case{256, 64, 64, true}}) {
     const Bytes indices = test::PatternPixels(c.width * c.height, c.colors, c.colors + 1);
     const Bytes palette = test::Palette(c.colors);
     const std::string ppm = (dir / "in.ppm").string();
@@ -298,8 +297,8 @@ TEST(ImageMagickTest, DecodesFilesItWrote) {
       out << "P6\n" << c.width << " " << c.height << "\n255\n";
       for (uint8_t i : indices) out.write(reinterpret_cast<const char*>(&palette[i * 3]), 3);
     }
-    const std::string command = std::string(convert) + " " + ppm +
-                                (c.interlace ? " -interlace GIF" : "") + " " + gif;
+    const std::string command =
+        std::string(convert) + " " + ppm + (c.interlace ? " -interlace GIF" : "") + " " + gif;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     auto image = LoadGif(test::ReadFileBytes(gif));
     ASSERT_EQ(image->FrameCount(), 1);
@@ -320,8 +319,7 @@ namespace {
 // work from what the copy is about to replace without reading freed memory.
 TEST(SelfCopyTest, OwnFramesAndBitmapsCopyIntoTheirOwners) {
   const test::Bytes pixels = test::PatternPixels(4 * 3, 4, 7);
-  const std::vector<uint32_t> expected =
-      test::PaletteColors(pixels, test::Palette(4));
+  const std::vector<uint32_t> expected = test::PaletteColors(pixels, test::Palette(4));
 
   auto image = test::LoadGif(test::SimpleGif(4, 3, 2, pixels));
   image->AssignFrom(image->FrameAt(0));

@@ -47,9 +47,12 @@ int Damage(const Bytes& full, size_t prefixStep, int rounds) {
     Bytes data = full;
     for (int i = 1 + static_cast<int>(next() >> 30); i > 0; --i) {
       uint8_t& byte = data[(next() >> 8) % data.size()];
-      if (round % 3 == 0) byte = static_cast<uint8_t>(next() >> 24);
-      else if (round % 3 == 1) byte ^= static_cast<uint8_t>(1 << (next() >> 29));
-      else byte = (next() >> 31) ? 0xFF : 0x00;
+      if (round % 3 == 0)
+        byte = static_cast<uint8_t>(next() >> 24);
+      else if (round % 3 == 1)
+        byte ^= static_cast<uint8_t>(1 << (next() >> 29));
+      else
+        byte = (next() >> 31) ? 0xFF : 0x00;
     }
     loaded += ReadAndDecodeAll(data);
   }

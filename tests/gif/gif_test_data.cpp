@@ -46,8 +46,7 @@ namespace {
 class WidthTracker {
  public:
   // Without a leading clear code the decoder defines an entry for the very first code too.
-  WidthTracker(CodePacker& packer, int minCodeSize, bool leadingClear)
-      : packer_(packer), min_(minCodeSize) {
+  WidthTracker(CodePacker& packer, int minCodeSize, bool leadingClear) : packer_(packer), min_(minCodeSize) {
     Reset();
     first_ = leadingClear;
   }
@@ -159,8 +158,7 @@ int BitsFor(int count) {
   return bits;
 }
 
-GifBuilder& GifBuilder::Screen(int width, int height, const Bytes& colors, int background,
-                               int aspect) {
+GifBuilder& GifBuilder::Screen(int width, int height, const Bytes& colors, int background, int aspect) {
   PutWord(data_, width);
   PutWord(data_, height);
   const int count = static_cast<int>(colors.size() / 3);
@@ -171,8 +169,7 @@ GifBuilder& GifBuilder::Screen(int width, int height, const Bytes& colors, int b
   return Raw(colors);
 }
 
-GifBuilder& GifBuilder::GraphicControl(int delay, bool transparent, int transparentIndex,
-                                       int disposal) {
+GifBuilder& GifBuilder::GraphicControl(int delay, bool transparent, int transparentIndex, int disposal) {
   Raw(Bytes{0x21, 0xF9, 4, static_cast<uint8_t>((disposal << 2) | (transparent ? 1 : 0))});
   PutWord(data_, delay);
   return Raw(Bytes{static_cast<uint8_t>(transparentIndex), 0});

@@ -29,9 +29,9 @@ class CodePacker {
 Bytes SubBlocks(const Bytes& data, int blockSize = 255, bool terminate = true);
 
 struct EncodeOptions {
-  bool LeadingClear = true;     // start with a clear code
-  bool ClearWhenFull = false;   // emit a clear code when the table is full (else keep going)
-  bool EndCode = true;          // finish with the end code
+  bool LeadingClear = true;    // start with a clear code
+  bool ClearWhenFull = false;  // emit a clear code when the table is full (else keep going)
+  bool EndCode = true;         // finish with the end code
 };
 
 // Codes for Pixels (values below 2^MinCodeSize) as a packed bit stream (no sub-blocks, no code
@@ -51,16 +51,15 @@ class GifBuilder {
   GifBuilder& Raw(const std::string& text);
   GifBuilder& Header(const std::string& signature = "GIF89a");
   // Logical screen; with a global table of 2^Bits entries when Colors is not empty.
-  GifBuilder& Screen(int width, int height, const Bytes& colors = {}, int background = 0,
-                     int aspect = 0);
+  GifBuilder& Screen(int width, int height, const Bytes& colors = {}, int background = 0, int aspect = 0);
   GifBuilder& GraphicControl(int delay, bool transparent, int transparentIndex, int disposal);
   GifBuilder& Comment(const std::vector<std::string>& lines);
   GifBuilder& Application(const std::string& identifier, const Bytes& data);
   GifBuilder& Loop(int count, const std::string& identifier = "NETSCAPE2.0");
   GifBuilder& PlainText();
   // An image descriptor, its local table (when Colors is not empty) and its coded pixels.
-  GifBuilder& Image(int left, int top, int width, int height, const Bytes& codeData,
-                    const Bytes& colors = {}, bool interlaced = false);
+  GifBuilder& Image(int left, int top, int width, int height, const Bytes& codeData, const Bytes& colors = {},
+                    bool interlaced = false);
   GifBuilder& Trailer();
   const Bytes& Data() const { return data_; }
 

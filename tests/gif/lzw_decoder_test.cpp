@@ -30,9 +30,12 @@ std::vector<int> Unpack(const Bytes& buffer, int width, int height, int depth) {
   for (int y = 0; y < height; ++y) {
     const uint8_t* row = buffer.data() + (height - 1 - y) * stride;
     for (int x = 0; x < width; ++x) {
-      if (depth == 8) out.push_back(row[x]);
-      else if (depth == 4) out.push_back((row[x / 2] >> (x % 2 ? 0 : 4)) & 15);
-      else out.push_back((row[x / 8] >> (7 - x % 8)) & 1);
+      if (depth == 8)
+        out.push_back(row[x]);
+      else if (depth == 4)
+        out.push_back((row[x / 2] >> (x % 2 ? 0 : 4)) & 15);
+      else
+        out.push_back((row[x / 8] >> (7 - x % 8)) & 1);
     }
   }
   return out;
@@ -45,8 +48,8 @@ Decoded Decode(const Bytes& codeData, int width, int height, int bits, bool inte
   codes.Assign(codeData);
   Bytes buffer(static_cast<size_t>(height * DIBRowBytes(width, depth)), 0);
   Decoded result;
-  DecodeLZW(codes, width, height, depth, interlaced, nullptr, nullptr, result.corrupt,
-            buffer.data(), bits, accept);
+  DecodeLZW(codes, width, height, depth, interlaced, nullptr, nullptr, result.corrupt, buffer.data(), bits,
+            accept);
   result.pixels = Unpack(buffer, width, height, depth);
   return result;
 }
@@ -207,8 +210,7 @@ TEST(DecodeLZWTest, StreamWithoutLeadingClearStartsFromPixelZero) {
 TEST(DecodeLZWTest, CodesAtAndAboveNextFreeCode) {
   // Min size 2: clear, 1, then 6 and 7 (each == next free: the previous string plus its first
   // pixel), then 12 (above next free 8: handled the same way), 2, end.
-  const Decoded d =
-      Decode(Packed(2, {{4, 3}, {1, 3}, {6, 3}, {7, 3}, {12, 4}, {2, 4}, {5, 4}}), 12, 1, 2);
+  const Decoded d = Decode(Packed(2, {{4, 3}, {1, 3}, {6, 3}, {7, 3}, {12, 4}, {2, 4}, {5, 4}}), 12, 1, 2);
   EXPECT_EQ(d.pixels, (std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 0}));
   EXPECT_FALSE(d.corrupt);
 }
@@ -315,8 +317,7 @@ TEST(DecodeLZWTest, ReportsProgressPerCodeAndOnEveryExit) {
   g_calls.clear();
   TMemoryStream bad;
   bad.Assign(Bytes{12, 1, 0});
-  EXPECT_THROW(DecodeLZW(bad, 4, 1, 8, false, &RecordProgress, nullptr, corrupt, buffer.data(), 8,
-                         false),
+  EXPECT_THROW(DecodeLZW(bad, 4, 1, 8, false, &RecordProgress, nullptr, corrupt, buffer.data(), 8, false),
                EInvalidGraphicOperation);
   ASSERT_EQ(g_calls.size(), 2u);
   EXPECT_EQ(g_calls[1].stage, psEnding);

@@ -18,9 +18,9 @@
 namespace lumivane {
 namespace {
 
+using std::chrono::milliseconds;
 using test::PumpFor;
 using test::PumpUntil;
-using std::chrono::milliseconds;
 
 // Counts ticks, and those that did not run on the main thread.
 struct TickLog {

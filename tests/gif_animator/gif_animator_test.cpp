@@ -59,9 +59,8 @@ class GIFAnimatorTest : public ::testing::Test {
 TEST_F(GIFAnimatorTest, FrameDelaysAreClampedAndGoToTheTimer) {
   Load(BuildGif(2, 2, {Solid(0, 0, 2, kRed), Solid(0, 0, 2, kGreen)}));
   animator_->SetFrameIndex(1);
-  const std::pair<uint16_t, uint32_t> cases[] = {{0, 50},        {10, 50},  {49, 50},
-                                                 {50, 50},       {777, 777}, {10000, 10000},
-                                                 {10001, 10000}, {65535, 10000}};
+  const std::pair<uint16_t, uint32_t> cases[] = {{0, 50},    {10, 50},       {49, 50},       {50, 50},
+                                                 {777, 777}, {10000, 10000}, {10001, 10000}, {65535, 10000}};
   for (const auto& [stored, expected] : cases) {
     animator_->Image()->FrameAt(1)->DelayTime = stored;
     EXPECT_EQ(expected, animator_->FrameDelay()) << "stored " << stored;
@@ -100,16 +99,18 @@ TEST_F(GIFAnimatorTest, SteppingForwardKeepsOrDisposesThePreviousFrame) {
     EXPECT_EQ(uncovered, PixelOf(second->ImageHandle(), 3, 3)) << "disposal " << disposal;
   }
   // A frame that restores what was before it forces a rebuild in which it is not drawn.
-  Load(BuildGif(4, 4, {Solid(0, 0, 4, kRed, DisposalLeave), Solid(0, 0, 2, kBlue, DisposalPrevious),
-                       Solid(2, 2, 2, kGreen)}));
+  Load(BuildGif(4, 4,
+                {Solid(0, 0, 4, kRed, DisposalLeave), Solid(0, 0, 2, kBlue, DisposalPrevious),
+                 Solid(2, 2, 2, kGreen)}));
   EXPECT_EQ(kBlueRgb, Composed(1, 0, 0));
   EXPECT_EQ(kRedRgb, Composed(2, 0, 0));
   EXPECT_EQ(kGreenRgb, Composed(2, 3, 3));
 }
 
 TEST_F(GIFAnimatorTest, AJumpRebuildsFromTheLatestFrameThatHidesEverythingBefore) {
-  Load(BuildGif(4, 4, {Solid(0, 0, 4, kRed, 1), Solid(0, 0, 2, kBlue, 1), Solid(0, 0, 4, kGreen, 1),
-                       Solid(2, 2, 2, kYellow, 1)}));
+  Load(BuildGif(4, 4,
+                {Solid(0, 0, 4, kRed, 1), Solid(0, 0, 2, kBlue, 1), Solid(0, 0, 4, kGreen, 1),
+                 Solid(2, 2, 2, kYellow, 1)}));
   EXPECT_EQ(kGreenRgb, Composed(3, 0, 0));
   EXPECT_EQ(0xFFFF00u, Composed(3, 3, 3));
   TBitmap* skipped = animator_->Image()->FrameAt(1)->BitmapIfAny();
@@ -138,8 +139,7 @@ TEST_F(GIFAnimatorTest, FrameIndexIgnoresValuesOutOfRangeAndTheCurrentOne) {
 }
 
 TEST_F(GIFAnimatorTest, WithoutLoopOnePassEndsBackOnFrameZeroWhateverTheFileSays) {
-  Load(BuildGif(2, 2, {Solid(0, 0, 2, kRed), Solid(0, 0, 2, kGreen), Solid(0, 0, 2, kBlue)}, 0,
-                5));
+  Load(BuildGif(2, 2, {Solid(0, 0, 2, kRed), Solid(0, 0, 2, kGreen), Solid(0, 0, 2, kBlue)}, 0, 5));
   std::vector<int> shown;
   int starts = 0, stops = 0;
   animator_->OnFrameChanged = [&](TObject*) { shown.push_back(animator_->FrameIndex()); };

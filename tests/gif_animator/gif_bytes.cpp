@@ -47,8 +47,7 @@ Bytes CodeData(const Bytes& pixels) {
 
 }  // namespace
 
-Bytes BuildGif(int Width, int Height, const std::vector<FrameDesc>& Frames, int Background,
-               int LoopCount) {
+Bytes BuildGif(int Width, int Height, const std::vector<FrameDesc>& Frames, int Background, int LoopCount) {
   Bytes out{'G', 'I', 'F', '8', '9', 'a'};
   Put16(out, Width);
   Put16(out, Height);

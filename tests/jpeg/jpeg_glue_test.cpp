@@ -1,8 +1,8 @@
 // The libjpeg glue on its own: the error manager and the stream data source.
 #include <cstring>
 
-#include <jerror.h>
 #include <gtest/gtest.h>
+#include <jerror.h>
 
 #include "framework/exception.h"
 #include "framework/memory_stream.h"

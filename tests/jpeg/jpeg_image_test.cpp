@@ -1,6 +1,6 @@
 // TJPEGImage: loading, decoding, progress, palettes, copies and failures.
-#include <jerror.h>
 #include <gtest/gtest.h>
+#include <jerror.h>
 
 #include <set>
 
@@ -27,8 +27,8 @@ struct ProgressRecord {
 // Records every progress report of an image.
 struct ProgressLog {
   explicit ProgressLog(TJPEGImage& image) {
-    image.OnProgress = [this](TObject*, TProgressStage stage, uint8_t percent, bool redraw,
-                              const TRect& r, const std::string& msg) {
+    image.OnProgress = [this](TObject*, TProgressStage stage, uint8_t percent, bool redraw, const TRect& r,
+                              const std::string& msg) {
       EXPECT_TRUE(msg.empty());
       Records.push_back({stage, percent, redraw, r});
     };
@@ -369,8 +369,8 @@ TEST_F(TJPEGImageTest, OtherFailuresReportTheEndAndPropagate) {
   Load(image, MakeJpeg(options));
   ProgressLog log(image);
   auto record = image.OnProgress;
-  image.OnProgress = [&](TObject* sender, TProgressStage stage, uint8_t percent, bool redraw,
-                         const TRect& r, const std::string& msg) {
+  image.OnProgress = [&](TObject* sender, TProgressStage stage, uint8_t percent, bool redraw, const TRect& r,
+                         const std::string& msg) {
     record(sender, stage, percent, redraw, r, msg);
     if (stage == psRunning) throw EReadError("boom");
   };
@@ -487,7 +487,8 @@ TEST_F(TJPEGImageTest, CopiesShareDataAndCopyDecodedPixels) {
   EXPECT_FALSE(source.SameImageAs(&bitmap));
 
   // Anything else is refused.
-  struct NotAGraphic : TPersistent {} notAGraphic;
+  struct NotAGraphic : TPersistent {
+  } notAGraphic;
   EXPECT_THROW(fromBitmap.AssignFrom(&notAGraphic), EConvertError);
 }
 

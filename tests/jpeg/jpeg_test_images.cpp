@@ -98,8 +98,7 @@ int MaxPatternError(TBitmap& bitmap, bool gray) {
       } else {
         want = PatternColour(x, y, width, height);
       }
-      worst = std::max({worst, std::abs(got.R - want.R), std::abs(got.G - want.G),
-                        std::abs(got.B - want.B)});
+      worst = std::max({worst, std::abs(got.R - want.R), std::abs(got.G - want.G), std::abs(got.B - want.B)});
     }
   }
   return worst;

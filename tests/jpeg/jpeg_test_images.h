@@ -28,7 +28,7 @@ struct JpegOptions {
   bool Progressive = false;
   bool Cmyk = false;  // four components with an Adobe marker (inverted values)
   int Quality = 95;
-  int RestartRows = 0;  // restart interval in MCU rows (0: none)
+  int RestartRows = 0;        // restart interval in MCU rows (0: none)
   int UnknownComponents = 0;  // above 0: that many components of no known colour space
 };
 

@@ -55,16 +55,18 @@ std::vector<Case> Cases() {
     const auto pal = Ramp(n);
     const auto value = index(n);
     cases.push_back({"indexed" + std::to_string(bpp),
-                     BmpFile(InfoHeader(W, H, bpp), PaletteBytes(pal), PackRows(Rows(W, H, value), bpp)),
-                     W, H, [pal, value](int x, int y) { return pal[value(x, y)].ColorRef(); },
-                     bpp == 1 ? pf1bit : bpp == 4 ? pf4bit : pf8bit});
+                     BmpFile(InfoHeader(W, H, bpp), PaletteBytes(pal), PackRows(Rows(W, H, value), bpp)), W,
+                     H, [pal, value](int x, int y) { return pal[value(x, y)].ColorRef(); },
+                     bpp == 1   ? pf1bit
+                     : bpp == 4 ? pf4bit
+                                : pf8bit});
   }
   {  // colours used smaller than the depth's table
     const auto pal = Ramp(3);
     const auto value = index(3);
     cases.push_back({"colors_used3",
-                     BmpFile(InfoHeader(W, H, 8, 0, 3), PaletteBytes(pal), PackRows(Rows(W, H, value), 8)),
-                     W, H, [pal, value](int x, int y) { return pal[value(x, y)].ColorRef(); }, pf8bit});
+                     BmpFile(InfoHeader(W, H, 8, 0, 3), PaletteBytes(pal), PackRows(Rows(W, H, value), 8)), W,
+                     H, [pal, value](int x, int y) { return pal[value(x, y)].ColorRef(); }, pf8bit});
   }
   {  // core header with 3-byte colours
     const auto pal = Ramp(16);
@@ -75,9 +77,8 @@ std::vector<Case> Cases() {
     Put16(core, H);
     Put16(core, 1);
     Put16(core, 4);
-    cases.push_back({"core_header",
-                     BmpFile(core, PaletteBytes(pal, true), PackRows(Rows(W, H, value), 4)), W, H,
-                     [pal, value](int x, int y) { return pal[value(x, y)].ColorRef(); }, pf4bit});
+    cases.push_back({"core_header", BmpFile(core, PaletteBytes(pal, true), PackRows(Rows(W, H, value), 4)), W,
+                     H, [pal, value](int x, int y) { return pal[value(x, y)].ColorRef(); }, pf4bit});
   }
   auto rgb555 = [](int x, int y) { return uint32_t((x * 7) << 10 | (y * 15) << 5 | (31 - x)); };
   cases.push_back({"rgb555", BmpFile(InfoHeader(W, H, 16), {}, PackRows(Rows(W, H, rgb555), 16)), W, H,
@@ -104,21 +105,21 @@ std::vector<Case> Cases() {
     Set32(v4, 40, 0xF800);
     Set32(v4, 44, 0x07E0);
     Set32(v4, 48, 0x001F);
-    cases.push_back({"bitfields565_inside_header", BmpFile(v4, {}, PackRows(Rows(W, H, rgb565), 16)), W,
-                     H, expect565, pf16bit});
+    cases.push_back({"bitfields565_inside_header", BmpFile(v4, {}, PackRows(Rows(W, H, rgb565), 16)), W, H,
+                     expect565, pf16bit});
   }
   auto rgb24 = [](int x, int y) { return uint32_t((x * 50) << 16 | (y * 90) << 8 | (200 - x * 9)); };
   auto expect24 = [rgb24](int x, int y) {
     const uint32_t v = rgb24(x, y);
     return Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}.ColorRef();
   };
-  cases.push_back({"rgb24", BmpFile(InfoHeader(W, H, 24), {}, PackRows(Rows(W, H, rgb24), 24)), W, H,
-                   expect24, pf24bit});
+  cases.push_back(
+      {"rgb24", BmpFile(InfoHeader(W, H, 24), {}, PackRows(Rows(W, H, rgb24), 24)), W, H, expect24, pf24bit});
   cases.push_back({"rgb24_top_down",
-                   BmpFile(InfoHeader(W, -H, 24), {}, PackRows(Rows(W, H, rgb24, true), 24)), W, H,
-                   expect24, pf24bit});
-  cases.push_back({"rgb32", BmpFile(InfoHeader(W, H, 32), {}, PackRows(Rows(W, H, rgb24), 32)), W, H,
-                   expect24, pf32bit});
+                   BmpFile(InfoHeader(W, -H, 24), {}, PackRows(Rows(W, H, rgb24, true), 24)), W, H, expect24,
+                   pf24bit});
+  cases.push_back(
+      {"rgb32", BmpFile(InfoHeader(W, H, 32), {}, PackRows(Rows(W, H, rgb24), 32)), W, H, expect24, pf32bit});
   {  // 32 bits with masks in an unusual order: blue high, red low
     Bytes masks;
     Put32(masks, 0x000000FF);
@@ -259,7 +260,8 @@ TEST(BitmapRead, BadFilesAreRefusedAndKeepThePreviousImage) {
   ExpectRefused<EInvalidGraphic>(BmpFile(InfoHeader(-4, 2, 24), {}, pixels), invalid);
   ExpectRefused<EInvalidGraphic>(BmpFile(InfoHeader(100000, 100000, 24), {}, pixels), invalid);
   ExpectRefused<EInvalidGraphic>(BmpFile(InfoHeader(0x7FFFFFFF, 1, 32), {}, pixels), invalid);
-  ExpectRefused<EInvalidGraphic>(BmpFile(InfoHeader(2, static_cast<int32_t>(0x80000000), 24), {}, pixels), invalid);
+  ExpectRefused<EInvalidGraphic>(BmpFile(InfoHeader(2, static_cast<int32_t>(0x80000000), 24), {}, pixels),
+                                 invalid);
   ExpectRefused<EInvalidGraphic>(BmpFile(InfoHeader(2, 2, 7), {}, pixels), invalid);
   // A header size below any real header.
   Bytes tiny = BmpFile(InfoHeader(2, 2, 24), {}, pixels);

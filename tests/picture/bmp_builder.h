@@ -118,18 +118,16 @@ inline void LoadBytes(TBitmap& bitmap, const Bytes& bytes) {
 }
 
 // The colour of a pixel as the bitmap's canvas reads it (0x00BBGGRR).
-inline uint32_t PixelAt(TBitmap& bitmap, int x, int y) {
-  return GetPixel(bitmap.Canvas().Handle(), x, y);
-}
+inline uint32_t PixelAt(TBitmap& bitmap, int x, int y) { return GetPixel(bitmap.Canvas().Handle(), x, y); }
 
 // An icon file: each image is (width, height, bpp, colours, xor rows value fn, and mask fn).
 struct IconEntryLayout {
   int width = 32;
   int height = 32;
   int bpp = 4;
-  std::vector<Rgb> palette;                           // for bpp <= 8
-  std::function<uint32_t(int x, int y)> value;        // index or packed colour
-  std::function<bool(int x, int y)> transparent;      // AND mask bit
+  std::vector<Rgb> palette;                       // for bpp <= 8
+  std::function<uint32_t(int x, int y)> value;    // index or packed colour
+  std::function<bool(int x, int y)> transparent;  // AND mask bit
   uint16_t colors_field = 16;
 };
 

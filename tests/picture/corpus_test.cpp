@@ -41,8 +41,7 @@ std::vector<CorpusFile> Manifest(const std::string& format) {
     std::stringstream ss(line);
     std::string field;
     while (std::getline(ss, field, '\t')) fields.push_back(field);
-    if (fields.size() >= 5 && fields[0].rfind(format + "/", 0) == 0)
-      files.push_back({fields[0], fields[4]});
+    if (fields.size() >= 5 && fields[0].rfind(format + "/", 0) == 0) files.push_back({fields[0], fields[4]});
   }
   return files;
 }
@@ -102,16 +101,14 @@ Reference ReferenceFor(const CorpusFile& file, int frame) {
 }
 
 // Opaque reference pixels that differ from the decoded colour by more than the tolerance.
-int CountMismatches(const Reference& ref, const std::function<uint32_t(int, int)>& decoded,
-                    int tolerance) {
+int CountMismatches(const Reference& ref, const std::function<uint32_t(int, int)>& decoded, int tolerance) {
   int bad = 0;
   for (int y = 0; y < ref.height; ++y)
     for (int x = 0; x < ref.width; ++x) {
       const uint8_t* p = &ref.rgba[(size_t(y) * ref.width + x) * 4];
       if (p[3] != 255) continue;
       const uint32_t c = decoded(x, y);
-      if (std::abs(int(c & 0xFF) - p[0]) > tolerance ||
-          std::abs(int(c >> 8 & 0xFF) - p[1]) > tolerance ||
+      if (std::abs(int(c & 0xFF) - p[0]) > tolerance || std::abs(int(c >> 8 & 0xFF) - p[1]) > tolerance ||
           std::abs(int(c >> 16 & 0xFF) - p[2]) > tolerance)
         ++bad;
     }
@@ -180,7 +177,8 @@ TEST(Corpus, BitmapFiles) {
       problems.push_back(file.path + ": size differs");
       continue;
     }
-    const int bad = CountMismatches(ref, [&](int x, int y) { return PixelAt(bitmap, x, y); }, 3);
+    const int bad = CountMismatches(
+        ref, [&](int x, int y) { return PixelAt(bitmap, x, y); }, 3);
     if (bad > 0 && !kKnownDifferences.count(fs::path(file.path).filename().string()))
       problems.push_back(file.path + ": " + std::to_string(bad) + " pixels differ");
   }
@@ -228,12 +226,13 @@ TEST(Corpus, IconFiles) {
     const Reference ref = FromOracle(kCorpus / file.path, chosen);
     if (!ref.Valid() || ref.width != icon.ImageWidth() || ref.height != icon.ImageHeight()) continue;
     ++compared;
-    const int bad_black = CountMismatches(ref, [&](int x, int y) { return PixelAt(on_black, x, y); }, 3);
-    const int bad_white = CountMismatches(ref, [&](int x, int y) { return PixelAt(on_white, x, y); }, 3);
-    if ((bad_black > 0 || bad_white > 0) &&
-        !kKnownDifferences.count(fs::path(file.path).filename().string()))
-      problems.push_back(file.path + ": " + std::to_string(bad_black) + "/" +
-                         std::to_string(bad_white) + " pixels differ");
+    const int bad_black = CountMismatches(
+        ref, [&](int x, int y) { return PixelAt(on_black, x, y); }, 3);
+    const int bad_white = CountMismatches(
+        ref, [&](int x, int y) { return PixelAt(on_white, x, y); }, 3);
+    if ((bad_black > 0 || bad_white > 0) && !kKnownDifferences.count(fs::path(file.path).filename().string()))
+      problems.push_back(file.path + ": " + std::to_string(bad_black) + "/" + std::to_string(bad_white) +
+                         " pixels differ");
   }
   for (const std::string& p : problems) ADD_FAILURE() << p;
   EXPECT_GT(compared, 5);

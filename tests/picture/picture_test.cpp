@@ -31,8 +31,8 @@ class TempFiles {
  public:
   std::string Write(const std::string& name, const Bytes& bytes) {
     const std::string path = dir_.path().toStdString() + "/" + name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
   }
 

@@ -85,13 +85,9 @@ void CheckTruncationsAndCorruptions(const std::vector<Bytes>& samples) {
   }
 }
 
-TEST(Robustness, BitmapPrefixesAndCorruptions) {
-  CheckTruncationsAndCorruptions<TBitmap>(BitmapSamples());
-}
+TEST(Robustness, BitmapPrefixesAndCorruptions) { CheckTruncationsAndCorruptions<TBitmap>(BitmapSamples()); }
 
-TEST(Robustness, IconPrefixesAndCorruptions) {
-  CheckTruncationsAndCorruptions<TIcon>(IconSamples());
-}
+TEST(Robustness, IconPrefixesAndCorruptions) { CheckTruncationsAndCorruptions<TIcon>(IconSamples()); }
 
 }  // namespace
 }  // namespace lumivane::test

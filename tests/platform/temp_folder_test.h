@@ -16,41 +16,45 @@
 namespace lumivane {
 
 class TempFolderTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        savedDirectory_ = GetCurrentDirectoryA();
-        char pattern[] = "/tmp/lumivane-platform-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
-    }
+ protected:
+  void SetUp() override {
+    savedDirectory_ = GetCurrentDirectoryA();
+    char pattern[] = "/tmp/lumivane-platform-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    root_ = pattern;
+  }
 
-    void TearDown() override {
-        SetCurrentDirectoryA(savedDirectory_);
-        UseSystemDriveTable();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+  void TearDown() override {
+    SetCurrentDirectoryA(savedDirectory_);
+    UseSystemDriveTable();
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
 
-    // Native and program paths of an entry below the temporary folder.
-    std::string Native(const std::string& relative = "") const {
-        return relative.empty() ? root_ : root_ + "/" + relative;
-    }
-    std::string Program(const std::string& relative = "") const { return NativeToProgramPath(Native(relative)); }
+  // Native and program paths of an entry below the temporary folder.
+  std::string Native(const std::string& relative = "") const {
+    return relative.empty() ? root_ : root_ + "/" + relative;
+  }
+  std::string Program(const std::string& relative = "") const {
+    return NativeToProgramPath(Native(relative));
+  }
 
-    void WriteFile(const std::string& relative, const std::string& content, mode_t mode = 0644) const {
-        std::ofstream(Native(relative), std::ios::binary) << content;
-        ::chmod(Native(relative).c_str(), mode);
-    }
+  void WriteFile(const std::string& relative, const std::string& content, mode_t mode = 0644) const {
+    std::ofstream(Native(relative), std::ios::binary) << content;
+    ::chmod(Native(relative).c_str(), mode);
+  }
 
-    std::string ReadFile(const std::string& relative) const {
-        std::ifstream in(Native(relative), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+  std::string ReadFile(const std::string& relative) const {
+    std::ifstream in(Native(relative), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
 
-    void MakeFolder(const std::string& relative) const { std::filesystem::create_directories(Native(relative)); }
+  void MakeFolder(const std::string& relative) const {
+    std::filesystem::create_directories(Native(relative));
+  }
 
-    std::string root_;
-    std::string savedDirectory_;
+  std::string root_;
+  std::string savedDirectory_;
 };
 
 }  // namespace lumivane
