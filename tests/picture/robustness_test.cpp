@@ -30,6 +30,8 @@ bool DecodesOrFailsCleanly(const Bytes& bytes) {
   } catch (const EReadError&) {
   } catch (const EOSError&) {
   } catch (const EOutOfResources&) {
+  } catch (...) {
+    return false;
   }
   return true;
 }
