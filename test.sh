@@ -9,6 +9,9 @@ lumivane_install_deps
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
+echo "== format"
+lumivane_check_format
+
 echo "== build (release with tests)"
 lumivane_build "$LUMIVANE_SOURCE/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_BENCH=ON
 echo "== tests"

@@ -1,7 +1,7 @@
 # Installs the Debian packages the build, the tests and the viewer need, when any is missing.
 # Sourced by run.sh and test.sh.
 LUMIVANE_PACKAGES=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config clang-format
   qt6-base-dev libgl-dev libjpeg62-turbo-dev fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
   xvfb xdotool x11-utils imagemagick python3 python3-xlib python3-pil
@@ -30,4 +30,20 @@ lumivane_build() {
   shift
   cmake -S "$LUMIVANE_SOURCE" -B "$dir" -G Ninja "$@" >/dev/null || return 1
   cmake --build "$dir" -j"$(nproc)" || return 1
+}
+
+# Fails, listing the files, when any C++ file differs from the style in .clang-format.
+lumivane_check_format() {
+  local files
+  if git -C "$LUMIVANE_SOURCE" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    mapfile -t files < <(git -C "$LUMIVANE_SOURCE" ls-files --cached --others --exclude-standard '*.cpp' '*.h')
+  else
+    mapfile -t files < <(cd "$LUMIVANE_SOURCE" && find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
+  fi
+  local report
+  report=$(cd "$LUMIVANE_SOURCE" && clang-format --dry-run --Werror "${files[@]}" 2>&1) && return 0
+  local bad
+  bad=$(printf '%s\n' "$report" | grep -o '^[^:]*:[0-9]*:[0-9]*: error' | cut -d: -f1 | sort -u | tr '\n' ' ')
+  echo "Not formatted as .clang-format says (run clang-format -i): ${bad:-$report}" >&2
+  return 1
 }
