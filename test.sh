@@ -13,12 +13,14 @@ echo "== format"
 lumivane_check_format
 
 echo "== build (release with tests)"
-lumivane_build "$LUMIVANE_SOURCE/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_BENCH=ON
+lumivane_build "$LUMIVANE_SOURCE/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_BENCH=ON \
+  -DLUMIVANE_WERROR=ON
 echo "== tests"
 ctest --test-dir "$LUMIVANE_SOURCE/build/test" --output-on-failure -j"$jobs" --timeout 600
 
 echo "== build (address and undefined-behaviour sanitizers)"
-lumivane_build "$LUMIVANE_SOURCE/build/asan" -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=ON -DLUMIVANE_BENCH=OFF
+lumivane_build "$LUMIVANE_SOURCE/build/asan" -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=ON -DLUMIVANE_BENCH=OFF \
+  -DLUMIVANE_WERROR=ON
 echo "== tests under the sanitizers"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$LUMIVANE_SOURCE/build/asan" --output-on-failure -j"$jobs" --timeout 900 -LE e2e
