@@ -16,6 +16,9 @@ class TJPEGData : public TSharedImage {
   int HeaderHeight = 0;
   int HeaderWidth = 0;
   bool IsGray = false;  // the file's colour space is grayscale
+  // How the stored picture is turned to stand upright (the EXIF orientation, 1 to 8; 1 when the
+  // file has none). Orientations 5 to 8 exchange the header's width and height.
+  int Orientation = 1;
 
  protected:
   ~TJPEGData() override;  // frees CompressedStream; called by DropReference only

@@ -29,14 +29,19 @@ struct DecoderContext {
   J_DCT_METHOD FinalDctMethod;
   boolean FinalTwoPassQuantize;
   J_DITHER_MODE FinalDitherMode;
-  // Four-component (CMYK, YCCK) files decode into this row and are converted to blue, green, red
-  // in the bitmap's row; null for every other file.
-  JSAMPROW CmykRow;
+  // Rows that cannot go straight into the bitmap are decoded into this strip of StripRows rows
+  // first: four-component (CMYK, YCCK) rows, converted to blue, green, red, and the rows of a
+  // picture whose orientation exchanges its axes. Null for every other file.
+  JSAMPLE* Strip;
+  int StripRows;
   boolean ConvertCmyk;
-  // Where output row 0 lies in the bitmap's memory and the signed distance to the next row
-  // (negative when the rows lie bottom-up).
+  // The EXIF orientation the rows are turned by on their way into the bitmap (1 to 8).
+  int Orientation;
+  // Where upright row 0 lies in the bitmap's memory, the signed distance to the next row
+  // (negative when the rows lie bottom-up) and the bytes of one pixel (1 or 3).
   JSAMPLE* FirstRow;
   ptrdiff_t RowDelta;
+  int PixelBytes;
   jpeg_decompress_struct Info;  // Info.err points at ErrorManager
 };
 

@@ -10,6 +10,8 @@
 #include "framework/exception.h"
 #include "framework/memory_stream.h"
 #include "framework/sys_utils.h"
+#include "picture/exif_orientation.h"
+#include "picture/gdi_helpers.h"
 #include "picture/jpeg_decoder_context.h"
 #include "picture/jpeg_error_manager.h"
 #include "picture/jpeg_stream_source.h"
@@ -30,6 +32,23 @@ constexpr int MaxPaletteEntries = 256;
 // Working memory libjpeg may take for one decode (a progressive 24-megapixel file needs ~75 MB).
 constexpr long MaxDecoderMemory = 1L << 30;
 
+// What a JPEG file may cost. Time and memory grow with what the file's bytes can hold, not with
+// what its header claims, and nothing large is allocated before the header has passed:
+// - a picture of more than 2^28 pixels is refused at load (the bitmap limit);
+// - beyond 2^24 pixels (a 48 MB bitmap), a file must bring at least one byte for every 256
+//   pixels it declares; real encoders need far more (a blank picture written with optimised
+//   tables still costs two bits per 8 x 8 block), so only headers that lie are refused, and a
+//   photo cut short keeps what it holds unless almost nothing of it is left;
+// - a progressive file may have at most MaxScans scans (real encoders write a dozen or so), as
+//   every scan walks the whole picture;
+// - the bitmap is allocated unfilled and every pixel is written once, by the decoder.
+constexpr int64_t FreePixels = int64_t(1) << 24;
+constexpr int64_t MaxPixelsPerByte = 256;
+constexpr int MaxScans = 100;
+
+// Rows decoded at a time when they cannot go straight into the bitmap.
+constexpr int StripRowCount = 16;
+
 bool RegisteredFormats = false;
 
 // Bits per pixel times colour planes of the screen.
@@ -42,6 +61,8 @@ int ScreenDepth() {
 }
 
 void ProgressCallback(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > MaxScans)
+    throw EJPEG(Format(SJPEGError, static_cast<int>(JERR_BAD_SCAN_SCRIPT)));
   auto* progress = reinterpret_cast<JpegProgressManager*>(cinfo->progress);
   if (progress == nullptr || progress->Owner == nullptr) return;
   progress->Owner->ProgressMonitor(*progress);
@@ -62,16 +83,12 @@ HPALETTE MakePalette(const PALETTEENTRY* entries, int count) {
   return CreatePalette(palette);
 }
 
-HPALETTE CopyPalette(HPALETTE source) {
-  PALETTEENTRY entries[MaxPaletteEntries];
-  UINT count = GetPaletteEntries(source, 0, MaxPaletteEntries, entries);
-  if (count == 0) return nullptr;
-  return MakePalette(entries, static_cast<int>(count));
-}
-
-// A four-component row as libjpeg delivers it becomes blue, green, red. Files with an Adobe
+// A four-component row as libjpeg delivers it becomes blue, green, red, in place (each pixel is
+// read before its three bytes are written, which never reach a later pixel). Files with an Adobe
 // marker store the components inverted (the usual case).
-void ConvertCmykRow(const JSAMPLE* cmyk, JSAMPLE* bgr, JDIMENSION width, bool inverted) {
+void ConvertCmykRow(JSAMPLE* row, JDIMENSION width, bool inverted) {
+  const JSAMPLE* cmyk = row;
+  JSAMPLE* bgr = row;
   for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
     int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
     if (!inverted) {
@@ -84,6 +101,86 @@ void ConvertCmykRow(const JSAMPLE* cmyk, JSAMPLE* bgr, JDIMENSION width, bool in
     bgr[1] = static_cast<JSAMPLE>(m * k / 255);
     bgr[2] = static_cast<JSAMPLE>(c * k / 255);
   }
+}
+
+// Row Row (0 = top) of the upright bitmap.
+inline JSAMPLE* BitmapRow(const DecoderContext& context, int row) {
+  return context.FirstRow + static_cast<ptrdiff_t>(row) * context.RowDelta;
+}
+
+// The rectangle of the upright picture that stored rows Top .. Bottom - 1 of a Width x Height
+// picture cover after turning by Orientation.
+TRect UprightRows(int top, int bottom, int width, int height, int orientation) {
+  switch (orientation) {
+    case eoRotate180:
+    case eoMirrorVertical:
+      return Rect(0, height - bottom, width, height - top);
+    case eoTranspose:
+    case eoRotate270:
+      return Rect(top, 0, bottom, width);
+    case eoRotate90:
+    case eoTransverse:
+      return Rect(height - bottom, 0, height - top, width);
+    default:
+      return Rect(0, top, width, bottom);
+  }
+}
+
+// Reverses the order of the pixels of a row in place.
+void MirrorRow(JSAMPLE* row, int width, int pixelBytes) {
+  JSAMPLE* left = row;
+  JSAMPLE* right = row + static_cast<ptrdiff_t>(width - 1) * pixelBytes;
+  for (; left < right; left += pixelBytes, right -= pixelBytes)
+    for (int i = 0; i < pixelBytes; ++i) std::swap(left[i], right[i]);
+}
+
+// The colours of the decoder's colour map (component 0 blue, 1 green, 2 red; one grey row for
+// grayscale output).
+std::vector<PALETTEENTRY> DecoderColours(const jpeg_decompress_struct& info) {
+  const int count = std::min(info.actual_number_of_colors, MaxPaletteEntries);
+  if (count <= 0 || info.colormap == nullptr) return {};
+  std::vector<PALETTEENTRY> entries(static_cast<size_t>(count));
+  const bool gray = info.out_color_components == 1;
+  for (int i = 0; i < count; ++i) {
+    if (gray) {
+      JSAMPLE v = info.colormap[0][i];
+      entries[i] = PALETTEENTRY{v, v, v, 0};
+    } else {
+      entries[i] = PALETTEENTRY{info.colormap[2][i], info.colormap[1][i], info.colormap[0][i], 0};
+    }
+  }
+  return entries;
+}
+
+// A bottom-up DIB section of the given size whose pixels are left as the allocator gives them
+// (fresh memory is zero and untouched): the decoder writes every pixel once.
+HBITMAP CreateDecodeTarget(int width, int height, bool indexed, HPALETTE colours) {
+  if (static_cast<int64_t>(width) * height > kMaxBitmapPixels) throw EOutOfResources(SOutOfResources);
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[MaxPaletteEntries];
+  } info{};
+  info.header.biSize = sizeof(BITMAPINFOHEADER);
+  info.header.biWidth = width;
+  info.header.biHeight = height;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = indexed ? 8 : 24;
+  info.header.biCompression = BI_RGB;
+  if (indexed && colours != nullptr) {
+    PALETTEENTRY entries[MaxPaletteEntries];
+    UINT count = GetPaletteEntries(colours, 0, MaxPaletteEntries, entries);
+    for (UINT i = 0; i < count; ++i)
+      info.colours[i] = RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
+    info.header.biClrUsed = count;
+  }
+  void* bits = nullptr;
+  HBITMAP handle = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                    &bits, nullptr, 0);
+  if (handle == nullptr || bits == nullptr) {
+    if (handle != nullptr) DeleteObject(handle);
+    throw EOutOfResources(SOutOfResources);
+  }
+  return handle;
 }
 
 }  // namespace
@@ -188,18 +285,21 @@ bool TJPEGImage::IsEmpty() {
   return DecodedBitmap == nullptr || DecodedBitmap->IsEmpty();
 }
 
+// Before decoding, the size is the header's (or the reduced scale's), turned upright.
 int TJPEGImage::ImageWidth() {
   if (DecodedBitmap != nullptr) return DecodedBitmap->ImageWidth();
-  if (ScaleShift == 0) return SharedData->HeaderWidth;
+  const bool turned = SwapsAxes(SharedData->Orientation);
+  if (ScaleShift == 0) return turned ? SharedData->HeaderHeight : SharedData->HeaderWidth;
   OutputSize();
-  return ScaledOutputWidth;
+  return turned ? ScaledOutputHeight : ScaledOutputWidth;
 }
 
 int TJPEGImage::ImageHeight() {
   if (DecodedBitmap != nullptr) return DecodedBitmap->ImageHeight();
-  if (ScaleShift == 0) return SharedData->HeaderHeight;
+  const bool turned = SwapsAxes(SharedData->Orientation);
+  if (ScaleShift == 0) return turned ? SharedData->HeaderWidth : SharedData->HeaderHeight;
   OutputSize();
-  return ScaledOutputHeight;
+  return turned ? ScaledOutputWidth : ScaledOutputHeight;
 }
 
 void TJPEGImage::SetImageWidth(int) { throw EInvalidGraphicOperation(SChangeJPGSize); }
@@ -288,16 +388,37 @@ void TJPEGImage::ReadJpegStream(int64_t Size, TStream& Stream) {
     DecompressRecordGuard guard{&info};
     compressed.SetPosition(0);
     AttachJpegStreamSource(&info, compressed);
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);  // EXIF blocks, for the orientation
     jpeg_read_header(&info, TRUE);
+    RequireAffordableSize(info.image_width, info.image_height, Size);
     SharedData->HeaderWidth = static_cast<int>(info.image_width);
     SharedData->HeaderHeight = static_cast<int>(info.image_height);
     SharedData->IsGray = info.jpeg_color_space == JCS_GRAYSCALE;
+    SharedData->Orientation = OrientationOf(info);
     SaveProgressive = jpeg_has_multiple_scans(&info);
   }
   // New data: any size computed at a reduced scale is stale.
   RecalcNeeded = true;
   PaletteModified = true;
   SignalChange(this);
+}
+
+// Refuses, before anything is allocated for its pixels, a picture the file cannot afford (see the
+// policy at the top of this file).
+void TJPEGImage::RequireAffordableSize(uint32_t Width, uint32_t Height, int64_t FileSize) {
+  const int64_t pixels = static_cast<int64_t>(Width) * Height;
+  if (pixels > kMaxBitmapPixels || (pixels > FreePixels && pixels / MaxPixelsPerByte > FileSize))
+    throw EJPEG(Format(SJPEGError, static_cast<int>(JERR_IMAGE_TOO_BIG)));
+}
+
+// The orientation from the first EXIF block that has one; 1 when none does.
+int TJPEGImage::OrientationOf(const jpeg_decompress_struct& Info) {
+  for (jpeg_saved_marker_ptr marker = Info.marker_list; marker != nullptr; marker = marker->next) {
+    if (marker->marker != JPEG_APP0 + 1) continue;
+    int orientation = ReadExifOrientation(marker->data, marker->data_length);
+    if (orientation != 0) return orientation;
+  }
+  return eoNormal;
 }
 
 // ---- the decoder -------------------------------------------------------------------------------
@@ -310,12 +431,13 @@ void TJPEGImage::OpenDecoder(DecoderContext& Context, bool ReportsProgress) {
   jpeg_create_decompress(&info);
   // Files declaring absurd sizes fail cleanly (JERR_NO_BACKING_STORE) instead of exhausting memory.
   info.mem->max_memory_to_use = MaxDecoderMemory;
-  if (ReportsProgress) {
-    Context.Progress.Base.progress_monitor = ProgressCallback;
-    Context.Progress.Owner = this;
-    Context.Progress.Context = &Context;
-    info.progress = &Context.Progress.Base;
-  }
+  // The progress manager also counts the scans of a progressive file; only a reporting decode
+  // names an owner to report to.
+  Context.Progress.Base.progress_monitor = ProgressCallback;
+  Context.Progress.Owner = ReportsProgress ? this : nullptr;
+  Context.Progress.Context = &Context;
+  info.progress = &Context.Progress.Base;
+  Context.Orientation = SharedData->Orientation;
   try {
     TMemoryStream* compressed = SharedData->CompressedStream.get();
     if (compressed == nullptr) throw EJPEG(Format(SJPEGError, static_cast<int>(JERR_INPUT_EMPTY)));
@@ -387,9 +509,7 @@ TBitmap* TJPEGImage::DecodeBitmap() {
 }
 
 void TJPEGImage::DecodeInto(DecoderContext& Context) {
-  TBitmap& bitmap = *DecodedBitmap;
-  bitmap.DropImage();
-  bitmap.SetPixelFormat(Context.Info.quantize_colors ? pf8bit : pf24bit);
+  DecodedBitmap->DropImage();  // the pixels arrive with the decoded size
   ReportProgress(this, psStarting, 0, false, TRect{}, "");
 
   auto reportEnding = [this](uint8_t percent) {
@@ -420,15 +540,21 @@ void TJPEGImage::DecodePasses(DecoderContext& Context, bool& UseDecoderPalette) 
 
   jpeg_start_decompress(&info);
   RequireRowLayout(Context);
-  if (Context.ConvertCmyk) {
-    Context.CmykRow = static_cast<JSAMPROW>((*info.mem->alloc_large)(
-        reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, size_t(info.output_width) * 4));
+  if (Context.ConvertCmyk || SwapsAxes(Context.Orientation)) {
+    Context.StripRows = StripRowCount;
+    Context.Strip = static_cast<JSAMPLE*>(
+        (*info.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                 size_t(info.output_width) * size_t(info.output_components) * StripRowCount));
   }
-  PrepareBitmap(Context);
+  // The bitmap is made once, with its final colours when they are known already.
+  HPALETTE colours = nullptr;
   if (!UseDecoderPalette) {
-    DecodedBitmap->SetPaletteHandle(CopyPalette(QuantizePalette));
-    PrepareBitmap(Context);  // a new palette rebuilds the image: find the rows again
+    colours = CopyPalette(QuantizePalette);
+  } else if (info.colormap != nullptr && !info.buffered_image) {
+    colours = BuildDecoderPalette(Context);
+    PaletteModified = true;
   }
+  PrepareBitmap(Context, colours);
 
   if (info.buffered_image) {
     // One quick pass per scan as the data arrives, then the final pass with the final choices.
@@ -448,7 +574,7 @@ void TJPEGImage::DecodePasses(DecoderContext& Context, bool& UseDecoderPalette) 
     }
     jpeg_start_output(&info, info.input_scan_number);
   }
-  if ((!info.buffered_image || Context.FinalTwoPassQuantize) && info.colormap != nullptr && UseDecoderPalette)
+  if (info.buffered_image && Context.FinalTwoPassQuantize && info.colormap != nullptr && UseDecoderPalette)
     UseBuiltPalette(Context);
   ReadRows(Context);
   if (info.buffered_image) jpeg_finish_output(&info);
@@ -465,35 +591,104 @@ void TJPEGImage::RequireRowLayout(DecoderContext& Context) {
     throw EJPEG(Format(SJPEGError, static_cast<int>(JERR_CONVERSION_NOTIMPL)));
 }
 
-void TJPEGImage::PrepareBitmap(DecoderContext& Context) {
+// Makes the bitmap the decoded rows go into (upright: orientations 5 to 8 exchange the axes) and
+// finds its rows. Colours, when given, become the bitmap's palette (which then owns them).
+void TJPEGImage::PrepareBitmap(DecoderContext& Context, HPALETTE Colours) {
   TBitmap& bitmap = *DecodedBitmap;
   const jpeg_decompress_struct& info = Context.Info;
-  int width = static_cast<int>(info.output_width);
-  int height = static_cast<int>(info.output_height);
-  if (bitmap.ImageWidth() != width || bitmap.ImageHeight() != height) {
-    TPixelFormat format = info.quantize_colors ? pf8bit : pf24bit;
-    bitmap.DropImage();
-    bitmap.SetPixelFormat(format);
-    bitmap.SetSize(width, height);
-    if (bitmap.PixelFormat() != format) bitmap.SetPixelFormat(format);
-    // A bitmap that could not be made (too big for memory) must not be written into.
-    if (bitmap.ImageWidth() != width || bitmap.ImageHeight() != height)
-      throw EOutOfResources(SOutOfResources);
+  const bool turned = SwapsAxes(Context.Orientation);
+  const int width = static_cast<int>(turned ? info.output_height : info.output_width);
+  const int height = static_cast<int>(turned ? info.output_width : info.output_height);
+  const bool indexed = info.quantize_colors;
+  if (bitmap.ImageWidth() != width || bitmap.ImageHeight() != height ||
+      bitmap.PixelFormat() != (indexed ? pf8bit : pf24bit)) {
+    try {
+      bitmap.SetImageHandle(CreateDecodeTarget(width, height, indexed, Colours));
+    } catch (...) {
+      if (Colours != nullptr) DeleteObject(Colours);
+      throw;
+    }
   }
-  auto* first = static_cast<JSAMPLE*>(bitmap.ScanLine(0));
-  Context.FirstRow = first;
-  Context.RowDelta = height > 1 ? static_cast<JSAMPLE*>(bitmap.ScanLine(1)) - first : 0;
+  // A palette of the decoder's own size (it may have fewer than 256 colours); giving it rebuilds
+  // the still untouched image once.
+  if (Colours != nullptr) bitmap.SetPaletteHandle(Colours);
+  LocateRows(Context);
 }
 
+void TJPEGImage::LocateRows(DecoderContext& Context) {
+  TBitmap& bitmap = *DecodedBitmap;
+  auto* first = static_cast<JSAMPLE*>(bitmap.ScanLine(0));
+  Context.FirstRow = first;
+  Context.RowDelta = bitmap.ImageHeight() > 1 ? static_cast<JSAMPLE*>(bitmap.ScanLine(1)) - first : 0;
+  Context.PixelBytes = Context.Info.quantize_colors ? 1 : 3;
+}
+
+// Reads the rest of the current pass. Rows go straight into the bitmap where the orientation
+// keeps them rows (mirrored in place where it asks for that); otherwise they pass through the
+// strip, which is then written out column by column.
 void TJPEGImage::ReadRows(DecoderContext& Context) {
   jpeg_decompress_struct& info = Context.Info;
-  bool invertedCmyk = info.saw_Adobe_marker;
+  const int height = static_cast<int>(info.output_height);
+  const int width = static_cast<int>(info.output_width);
+  const int orientation = Context.Orientation;
+  const bool flipRows = orientation == eoRotate180 || orientation == eoMirrorVertical;
+  const bool mirror = orientation == eoMirrorHorizontal || orientation == eoRotate180;
   while (info.output_scanline < info.output_height) {
-    JSAMPLE* row = Context.FirstRow + static_cast<ptrdiff_t>(info.output_scanline) * Context.RowDelta;
-    JSAMPROW target = Context.ConvertCmyk ? Context.CmykRow : row;
-    JDIMENSION count = jpeg_read_scanlines(&info, &target, 1);
-    if (count == 0) break;  // only a suspending source returns no rows; ours never does
-    if (Context.ConvertCmyk) ConvertCmykRow(Context.CmykRow, row, info.output_width, invertedCmyk);
+    const int y = static_cast<int>(info.output_scanline);
+    if (Context.Strip == nullptr) {
+      JSAMPROW row = BitmapRow(Context, flipRows ? height - 1 - y : y);
+      if (jpeg_read_scanlines(&info, &row, 1) == 0) break;  // only a suspending source returns none
+      if (mirror) MirrorRow(row, width, Context.PixelBytes);
+      continue;
+    }
+    const int wanted = std::min(Context.StripRows, height - y);
+    const size_t stripStride = size_t(width) * size_t(info.output_components);
+    JSAMPROW rows[StripRowCount];
+    for (int i = 0; i < wanted; ++i) rows[i] = Context.Strip + stripStride * i;
+    int count = 0;
+    while (count < wanted) {
+      JDIMENSION got = jpeg_read_scanlines(&info, rows + count, static_cast<JDIMENSION>(wanted - count));
+      if (got == 0) break;
+      count += static_cast<int>(got);
+    }
+    if (count == 0) break;
+    if (Context.ConvertCmyk)
+      for (int i = 0; i < count; ++i) ConvertCmykRow(rows[i], info.output_width, info.saw_Adobe_marker);
+    WriteStrip(Context, rows, y, count);
+  }
+}
+
+// Writes stored rows Y .. Y + Count - 1 from the strip into the upright bitmap.
+void TJPEGImage::WriteStrip(DecoderContext& Context, JSAMPROW* Rows, int Y, int Count) {
+  const jpeg_decompress_struct& info = Context.Info;
+  const int height = static_cast<int>(info.output_height);
+  const int width = static_cast<int>(info.output_width);
+  const int bytes = Context.PixelBytes;
+  const int orientation = Context.Orientation;
+  if (!SwapsAxes(orientation)) {
+    const bool flipRows = orientation == eoRotate180 || orientation == eoMirrorVertical;
+    const bool mirror = orientation == eoMirrorHorizontal || orientation == eoRotate180;
+    for (int i = 0; i < Count; ++i) {
+      JSAMPROW row = BitmapRow(Context, flipRows ? height - 1 - (Y + i) : Y + i);
+      std::memcpy(row, Rows[i], size_t(width) * bytes);
+      if (mirror) MirrorRow(row, width, bytes);
+    }
+    return;
+  }
+  // Stored column x becomes upright row x (5, 6) or width - 1 - x (7, 8); stored row y becomes
+  // upright column y (5, 8) or height - 1 - y (6, 7).
+  const bool rowsFromRight = orientation == eoTransverse || orientation == eoRotate270;
+  const bool columnsFromBottom = orientation == eoRotate90 || orientation == eoTransverse;
+  for (int x = 0; x < width; ++x) {
+    JSAMPLE* target = BitmapRow(Context, rowsFromRight ? width - 1 - x : x);
+    const size_t source = size_t(x) * bytes;
+    if (columnsFromBottom) {
+      JSAMPLE* pixel = target + ptrdiff_t(height - 1 - Y) * bytes;
+      for (int i = 0; i < Count; ++i, pixel -= bytes) std::memcpy(pixel, Rows[i] + source, bytes);
+    } else {
+      JSAMPLE* pixel = target + ptrdiff_t(Y) * bytes;
+      for (int i = 0; i < Count; ++i, pixel += bytes) std::memcpy(pixel, Rows[i] + source, bytes);
+    }
   }
 }
 
@@ -502,24 +697,13 @@ void TJPEGImage::UseBuiltPalette(DecoderContext& Context) {
   if (palette == nullptr) return;
   DecodedBitmap->SetPaletteHandle(palette);
   PaletteModified = true;
-  PrepareBitmap(Context);
+  LocateRows(Context);  // a new palette rebuilds the image: find the rows again
 }
 
 HPALETTE TJPEGImage::BuildDecoderPalette(DecoderContext& Context) {
-  const jpeg_decompress_struct& info = Context.Info;
-  int count = std::min(info.actual_number_of_colors, MaxPaletteEntries);
-  if (count <= 0 || info.colormap == nullptr) return nullptr;
-  PALETTEENTRY entries[MaxPaletteEntries] = {};
-  bool gray = info.out_color_components == 1;
-  for (int i = 0; i < count; ++i) {
-    if (gray) {
-      JSAMPLE v = info.colormap[0][i];
-      entries[i] = PALETTEENTRY{v, v, v, 0};
-    } else {
-      entries[i] = PALETTEENTRY{info.colormap[2][i], info.colormap[1][i], info.colormap[0][i], 0};
-    }
-  }
-  return MakePalette(entries, count);
+  std::vector<PALETTEENTRY> entries = DecoderColours(Context.Info);
+  if (entries.empty()) return nullptr;
+  return MakePalette(entries.data(), static_cast<int>(entries.size()));
 }
 
 void TJPEGImage::LoadColorMap(DecoderContext& Context, HPALETTE Palette) {
@@ -546,9 +730,10 @@ void TJPEGImage::ProgressMonitor(JpegProgressManager& Progress) {
   Progress.LastTime = now;
   if (previous == 0) return;  // the first call only starts the clock
 
-  TRect rows =
-      Rect(0, Progress.LastRow, static_cast<int>(info.output_width), static_cast<int>(info.output_scanline));
-  if (rows.Bottom < rows.Top) rows.Bottom = static_cast<int>(info.output_height);  // a new pass
+  int bottom = static_cast<int>(info.output_scanline);
+  if (bottom < Progress.LastRow) bottom = static_cast<int>(info.output_height);  // a new pass
+  TRect rows = UprightRows(Progress.LastRow, bottom, static_cast<int>(info.output_width),
+                           static_cast<int>(info.output_height), Progress.Context->Orientation);
 
   const jpeg_progress_mgr& p = Progress.Base;
   if (p.pass_limit <= 0 || p.total_passes <= 0) return;

@@ -1,7 +1,8 @@
 #pragma once
 // The JPEG picture: keeps the file's compressed bytes and decodes them through libjpeg into a
 // TBitmap only when pixels are needed (the first draw, or a copy into a bitmap). Its size comes
-// from the header read at load time.
+// from the header read at load time. Pictures are shown upright: the orientation of the file's
+// EXIF block turns the decoded rows, and the size reported before decoding is the upright one.
 #include <cstdint>
 #include <memory>
 
@@ -13,6 +14,9 @@ namespace lumivane {
 
 struct DecoderContext;
 struct JpegProgressManager;
+}  // namespace lumivane
+struct jpeg_decompress_struct;
+namespace lumivane {
 
 enum TJPEGOutputDepth { Depth24 = 0, Depth8 = 1 };
 enum TJPEGDecodeSpeed { QualityFirst = 0, SpeedFirst = 1 };
@@ -85,8 +89,9 @@ class TJPEGImage : public TGraphic {
 
   // ---- own operations ----
   // Replaces the data by Size bytes read from Stream and reads the JPEG header from them. A short
-  // stream raises EReadError; a header that cannot be parsed raises EJPEG, and then the bytes stay
-  // attached and no change is signalled.
+  // stream raises EReadError; a header that cannot be parsed, or that declares a picture the
+  // file's size cannot account for (see the cost policy in the implementation), raises EJPEG,
+  // and then the bytes stay attached and no change is signalled.
   void ReadJpegStream(int64_t Size, TStream& Stream);
   // The decoded picture, decoding it on first need. A cancelled decode (EAbort from a progress
   // handler) keeps the rows done so far; other failures propagate and leave the partial bitmap.
@@ -129,8 +134,12 @@ class TJPEGImage : public TGraphic {
   void DecodeInto(DecoderContext& Context);
   void DecodePasses(DecoderContext& Context, bool& UseDecoderPalette);
   void RequireRowLayout(DecoderContext& Context);
-  void PrepareBitmap(DecoderContext& Context);
+  void PrepareBitmap(DecoderContext& Context, HPALETTE Colours);
+  void LocateRows(DecoderContext& Context);
   void ReadRows(DecoderContext& Context);
+  void WriteStrip(DecoderContext& Context, unsigned char** Rows, int Y, int Count);
+  static void RequireAffordableSize(uint32_t Width, uint32_t Height, int64_t FileSize);
+  static int OrientationOf(const jpeg_decompress_struct& Info);
   void LoadColorMap(DecoderContext& Context, HPALETTE Palette);
   HPALETTE BuildDecoderPalette(DecoderContext& Context);
   void UseBuiltPalette(DecoderContext& Context);

@@ -8,6 +8,9 @@
 #include <fstream>
 #include <iterator>
 
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include "framework/exception.h"
 #include "framework/memory_stream.h"
 #include "jpeg_test_images.h"
@@ -101,6 +104,107 @@ TEST(JpegRobustness, CorruptedBytesNeverCrash) {
     // Damaged entropy-coded data mostly still decodes; only damaged headers fail.
     EXPECT_LT(failures, 400);
   }
+}
+
+// The file with the size in its frame header replaced.
+std::vector<uint8_t> DeclaringSize(std::vector<uint8_t> bytes, int width, int height) {
+  for (size_t i = 2; i + 8 < bytes.size(); ++i)
+    if (bytes[i] == 0xFF && (bytes[i + 1] == 0xC0 || bytes[i + 1] == 0xC2)) {
+      bytes[i + 5] = uint8_t(height >> 8);
+      bytes[i + 6] = uint8_t(height);
+      bytes[i + 7] = uint8_t(width >> 8);
+      bytes[i + 8] = uint8_t(width);
+      break;
+    }
+  return bytes;
+}
+
+TEST(JpegRobustness, HeadersClaimingMoreThanTheFileHoldsAreRefusedAtLoad) {
+  JpegOptions options;
+  options.Width = 64;
+  options.Height = 48;
+  for (bool progressive : {false, true}) {
+    options.Progressive = progressive;
+    std::vector<uint8_t> bytes = MakeJpeg(options);
+    for (auto [width, height] : {std::pair{20000, 20000}, {65500, 65500}, {16000, 16000}, {8000, 5000}}) {
+      TJPEGImage image;
+      auto stream = StreamOf(DeclaringSize(bytes, width, height));
+      try {
+        image.ReadFromStream(*stream);
+        ADD_FAILURE() << width << " x " << height << " loaded";
+      } catch (const EJPEG& e) {
+        EXPECT_EQ(e.Message, "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG));
+      }
+      EXPECT_FALSE(image.HasDecodedBitmap());
+    }
+  }
+}
+
+TEST(JpegRobustness, AFileCutShortKeepsItsRowsAndShowsGreyBelow) {
+  // The data of a 64 x 48 picture under a header of 1000 x 600: the top rows are the picture,
+  // the rest is what libjpeg makes of missing data.
+  JpegOptions options;
+  options.Width = 64;
+  options.Height = 48;
+  std::vector<uint8_t> bytes = DeclaringSize(MakeJpeg(options), 1000, 600);
+  TJPEGImage image;
+  auto stream = StreamOf(bytes);
+  image.ReadFromStream(*stream);
+  TBitmap* bitmap = image.DecodeBitmap();
+  ASSERT_EQ(bitmap->ImageWidth(), 1000);
+  ASSERT_EQ(bitmap->ImageHeight(), 600);
+  Rgb top = PixelOf(*bitmap, 0, 0);
+  Rgb want = PatternColour(0, 0, 64, 48);
+  EXPECT_NEAR(top.G, want.G, 16);
+  EXPECT_NEAR(top.B, want.B, 16);
+  Rgb bottom = PixelOf(*bitmap, 999, 599);
+  EXPECT_EQ(bottom.R, 128);
+  EXPECT_EQ(bottom.G, 128);
+  EXPECT_EQ(bottom.B, 128);
+}
+
+// A progressive file with one scan per coefficient band and component (190 scans).
+std::vector<uint8_t> ManyScanJpeg() {
+  jpeg_compress_struct info;
+  jpeg_error_mgr errors;
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = 32;
+  info.image_height = 32;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  std::vector<jpeg_scan_info> scans;
+  scans.push_back(jpeg_scan_info{3, {0, 1, 2, 0}, 0, 0, 0, 0});
+  for (int component = 0; component < 3; ++component)
+    for (int k = 1; k < 64; ++k) scans.push_back(jpeg_scan_info{1, {component, 0, 0, 0}, k, k, 0, 0});
+  info.scan_info = scans.data();
+  info.num_scans = static_cast<int>(scans.size());
+  jpeg_start_compress(&info, TRUE);
+  std::vector<uint8_t> row(32 * 3, 0x80);
+  for (int y = 0; y < 32; ++y) {
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  std::vector<uint8_t> bytes(buffer, buffer + size);
+  jpeg_destroy_compress(&info);
+  std::free(buffer);
+  return bytes;
+}
+
+TEST(JpegRobustness, AProgressiveFileWithHundredsOfScansIsRefused) {
+  TJPEGImage image;
+  auto stream = StreamOf(ManyScanJpeg());
+  image.ReadFromStream(*stream);  // the header is sound
+  EXPECT_THROW(image.DecodeBitmap(), EJPEG);
+  // An ordinary progressive file (ten scans) decodes.
+  JpegOptions options;
+  options.Progressive = true;
+  EXPECT_EQ(LoadAndDecode(MakeJpeg(options)), Outcome::Decoded);
 }
 
 TEST(JpegRobustness, CorpusFilesDecodeOrFailCleanly) {
