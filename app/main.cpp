@@ -10,6 +10,7 @@
 #include "framework/application.h"
 #include "gif/gif_image.h"
 #include "picture/jpeg_image.h"
+#include "picture/webp_image.h"
 #include "platform/path_conversion.h"
 #include "resources/resources.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   InitLumivaneResources();
   RegisterJpegFormat();
   RegisterGifFormat();
+  RegisterWebpFormat();
   Application->SetTitle("Lumivane");
 
   // Paths given in Unix form become program paths ("/home/ann/x.jpg" -> "C:\home\ann\x.jpg").

@@ -5,6 +5,7 @@ LUMIVANE_PACKAGES=(
   qt6-base-dev libgl-dev libjpeg62-turbo-dev fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
   xvfb xdotool x11-utils imagemagick python3 python3-xlib python3-pil
+  libwebp-dev
 )
 
 lumivane_install_deps() {
