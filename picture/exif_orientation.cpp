@@ -7,7 +7,11 @@ namespace {
 
 constexpr uint8_t kExifSignature[6] = {'E', 'x', 'i', 'f', 0, 0};
 constexpr uint16_t kOrientationTag = 0x0112;
+constexpr uint16_t kByteType = 1;
 constexpr uint16_t kShortType = 3;
+constexpr uint16_t kLongType = 4;
+constexpr uint16_t kSignedShortType = 8;
+constexpr uint16_t kSignedLongType = 9;
 constexpr size_t kEntrySize = 12;
 
 // Reads 16- and 32-bit values of the TIFF block in its own byte order; every read is checked.
@@ -62,9 +66,28 @@ int ReadExifOrientation(const uint8_t* Data, size_t Size) {
     uint32_t values = 0;
     if (!reader.U16(entry, tag) || !reader.U16(entry + 2, type) || !reader.U32(entry + 4, values)) return 0;
     if (tag != kOrientationTag) continue;
-    // One SHORT, stored in the first two bytes of the entry's value field.
-    if (type != kShortType || values != 1 || !reader.U16(entry + 8, value)) return 0;
-    return value >= eoNormal && value <= eoRotate270 ? value : 0;
+    // One integer, stored at the start of the entry's value field. The tag is a SHORT, but files
+    // written with other integer types are read too, as other readers do.
+    if (values != 1) return 0;
+    uint32_t wide = 0;
+    switch (type) {
+      case kByteType:
+        if (entry + 8 >= size) return 0;
+        wide = tiff[entry + 8];
+        break;
+      case kShortType:
+      case kSignedShortType:
+        if (!reader.U16(entry + 8, value)) return 0;
+        wide = value;
+        break;
+      case kLongType:
+      case kSignedLongType:
+        if (!reader.U32(entry + 8, wide)) return 0;
+        break;
+      default:
+        return 0;
+    }
+    return wide >= eoNormal && wide <= eoRotate270 ? static_cast<int>(wide) : 0;
   }
   return 0;
 }

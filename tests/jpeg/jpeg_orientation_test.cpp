@@ -70,7 +70,9 @@ TEST(ExifOrientation, AnythingBrokenOrMissingGivesNoOrientation) {
   EXPECT_EQ(Orientation(ExifBlock(false, {{0x010F, 2, 4, 0}})), 0);  // no tag
   EXPECT_EQ(Orientation(ExifBlock(false, {{0x0112, 3, 1, 0}})), 0);  // value out of range
   EXPECT_EQ(Orientation(ExifBlock(false, {{0x0112, 3, 1, 9}})), 0);
-  EXPECT_EQ(Orientation(ExifBlock(false, {{0x0112, 4, 1, 6}})), 0);  // not a SHORT
+  EXPECT_EQ(Orientation(ExifBlock(false, {{0x0112, 2, 1, 6}})), 0);  // not an integer
+  EXPECT_EQ(Orientation(ExifBlock(false, {{0x0112, 9, 1, 6}})), 6);  // a signed LONG, as some write
+  EXPECT_EQ(Orientation(ExifBlock(true, {{0x0112, 4, 1, 6}})), 0);   // a LONG of 6 << 16
   EXPECT_EQ(Orientation(ExifBlock(false, {{0x0112, 3, 2, 6}})), 0);  // more than one value
   EXPECT_EQ(Orientation(ExifBlock(false, good, 0xFFFFFFF0u)), 0);    // IFD past the end
   std::vector<uint8_t> block = ExifBlock(true, good);
