@@ -2,6 +2,9 @@
 
 #include <jerror.h>
 
+#include <typeinfo>
+
+#include "framework/memory_stream.h"
 #include "framework/stream.h"
 
 namespace lumivane {
@@ -18,16 +21,41 @@ StreamSource* SourceOf(j_decompress_ptr cinfo) { return reinterpret_cast<StreamS
 
 void InitSource(j_decompress_ptr cinfo) { SourceOf(cinfo)->StartOfFile = true; }
 
+// Supplies an end-of-image marker when the data ends before the image does; an empty source is
+// an error.
+void SupplyEndOfImage(j_decompress_ptr cinfo, StreamSource* source) {
+  static const JOCTET EndOfImage[2] = {0xFF, JPEG_EOI};
+  if (source->StartOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+  WARNMS(cinfo, JWRN_JPEG_EOF);
+  source->Base.next_input_byte = EndOfImage;
+  source->Base.bytes_in_buffer = sizeof EndOfImage;
+}
+
+// A memory stream hands out the rest of its bytes in one piece, without copying them: the
+// decoder's fast path needs a long run of bytes in the buffer and leaves it near every block end.
+boolean FillFromMemory(j_decompress_ptr cinfo) {
+  StreamSource* source = SourceOf(cinfo);
+  auto* stream = static_cast<TMemoryStream*>(source->Stream);
+  const int64_t position = stream->Position();
+  const int64_t count = stream->Size() - position;
+  if (count <= 0) {
+    SupplyEndOfImage(cinfo, source);
+    return TRUE;
+  }
+  stream->SetPosition(stream->Size());
+  source->Base.next_input_byte = stream->Memory() + position;
+  source->Base.bytes_in_buffer = static_cast<size_t>(count);
+  source->StartOfFile = false;
+  return TRUE;
+}
+
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
   StreamSource* source = SourceOf(cinfo);
   int64_t count = source->Stream->Read(source->Buffer, JpegSourceBlockSize);
   if (count <= 0) {
-    if (source->StartOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
-    WARNMS(cinfo, JWRN_JPEG_EOF);
     // An end-of-image marker lets the decoder finish with the rows it has.
-    source->Buffer[0] = 0xFF;
-    source->Buffer[1] = JPEG_EOI;
-    count = 2;
+    SupplyEndOfImage(cinfo, source);
+    return TRUE;
   }
   source->Base.next_input_byte = source->Buffer;
   source->Base.bytes_in_buffer = static_cast<size_t>(count);
@@ -61,7 +89,8 @@ void AttachJpegStreamSource(j_decompress_ptr cinfo, TStream& stream) {
   }
   StreamSource* source = SourceOf(cinfo);
   source->Base.init_source = InitSource;
-  source->Base.fill_input_buffer = FillInputBuffer;
+  // Only a plain memory stream: a derived one may read differently.
+  source->Base.fill_input_buffer = typeid(stream) == typeid(TMemoryStream) ? FillFromMemory : FillInputBuffer;
   source->Base.skip_input_data = SkipInputData;
   source->Base.resync_to_restart = jpeg_resync_to_restart;
   source->Base.term_source = TermSource;
