@@ -5,24 +5,35 @@
 #include <fstream>
 #include <iterator>
 
+#include <unistd.h>
+
 #include "jpeg_test_images.h"
 #include "picture/bitmap.h"
 
 namespace lumivane {
 
-const std::string& PillowPictureFolder() {
-  static const std::string folder = [] {
+namespace {
+
+// Made on first use, removed with the program's static objects.
+struct PictureFolder {
+  PictureFolder() {
     std::filesystem::path dir = std::filesystem::temp_directory_path() /
                                 ("lumivane-pillow-" + std::to_string(static_cast<long>(getpid())));
     std::string command = "/usr/bin/python3 '" LUMIVANE_TEST_PICTURE_SCRIPT "' '" + dir.string() + "'";
-    if (std::system(command.c_str()) != 0) return std::string();
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(PillowPictureFolder(), ignored);
-    });
-    return dir.string();
-  }();
-  return folder;
+    if (std::system(command.c_str()) == 0) Path = dir.string();
+  }
+  ~PictureFolder() {
+    std::error_code ignored;
+    if (!Path.empty()) std::filesystem::remove_all(Path, ignored);
+  }
+  std::string Path;
+};
+
+}  // namespace
+
+const std::string& PillowPictureFolder() {
+  static const PictureFolder folder;
+  return folder.Path;
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
