@@ -3,11 +3,13 @@
 #include <array>
 
 #include "app/help_window.h"
+#include "app/picture_preloader.h"
 #include "app/settings_file.h"
 #include "browse/directory_list_box.h"
 #include "browse/drive_combo_box.h"
 #include "browse/file_list_box.h"
 #include "browse/filter_combo_box.h"
+#include "browse/path_helpers.h"
 #include "framework/application.h"
 #include "framework/dialogs.h"
 #include "framework/exception.h"
@@ -74,6 +76,10 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), SettingsPath(SettingsFilePat
   OnKeyDown = [this](TObject* s, uint16_t& k, TShiftState sh) { FormKeyDown(s, k, sh); };
   OnKeyPress = [this](TObject* s, char& k) { FormKeyPress(s, k); };
 }
+
+TForm1::~TForm1() = default;
+
+void TForm1::SetPreloader(std::unique_ptr<TPicturePreloader> preloader) { preloader_ = std::move(preloader); }
 
 void TForm1::CreateComponents() {
   // The layout as designed: positions relative to the parent, anchors as stored. The align pass
@@ -270,9 +276,12 @@ void TForm1::OpenCommandLineFile() {
   try {
     DirectoryListBox1->SetDirectory(ExtractFileDir(argument));
     FileListBox1->ApplyPathText(argument);
+    awaitDecodedAhead_ = true;
     FileListBox1Click(FileListBox1);
+    awaitDecodedAhead_ = false;
   } catch (const std::exception&) {
     // A bad argument shows nothing and reports nothing.
+    awaitDecodedAhead_ = false;
   }
 }
 
@@ -311,6 +320,26 @@ void TForm1::FileListBox1Click(TObject*) {
   } else {
     ShowStillImage(path);
   }
+  DecodeAhead(path);
+}
+
+void TForm1::DecodeAhead(const std::string& shown) {
+  if (!preloader_) return;
+  const int index = FileListBox1->ItemIndex();
+  const int count = FileListBox1->Count();
+  if (index >= 0 && lastShownIndex_ >= 0 && index != lastShownIndex_)
+    travel_ = index > lastShownIndex_ ? 1 : -1;
+  lastShownIndex_ = index;
+  std::vector<std::string> neighbours;
+  // Timed bottom refresh shows the last entry again at every tick: only that one is worth keeping.
+  const bool refreshing = TimedBottomRefresh && Timer1->Enabled();
+  if (index >= 0 && !refreshing) {
+    for (const int next : {index + travel_, index - travel_}) {
+      if (next >= 0 && next < count)
+        neighbours.push_back(JoinPath(FileListBox1->Directory(), FileListBox1->Items(next)));
+    }
+  }
+  preloader_->Want(shown, neighbours);
 }
 
 void TForm1::ShowStillImage(const std::string& path) {
@@ -318,7 +347,7 @@ void TForm1::ShowStillImage(const std::string& path) {
     if (GIFAnimator1->Visible()) GIFAnimator1->Hide();
     Image1->Hide();
     Image1->SetAutoSize(true);
-    Image1->Picture().ReadFromFile(path);
+    LoadStillPicture(path);
     const int W0 = Image1->Width();
     const int H0 = Image1->Height();
     StatusBar1->Panels()[0]->SetText(IntToStr(W0) + " x " + IntToStr(H0));
@@ -331,6 +360,17 @@ void TForm1::ShowStillImage(const std::string& path) {
   } catch (const std::exception&) {
     EmptyImageArea();
   }
+}
+
+void TForm1::LoadStillPicture(const std::string& path) {
+  if (preloader_) {
+    // Taking the decoded picture has the effects of reading it: the control takes its size.
+    if (TGraphic* decoded = preloader_->Find(path, awaitDecodedAhead_)) {
+      Image1->Picture().SetGraphic(decoded);
+      return;
+    }
+  }
+  Image1->Picture().ReadFromFile(path);
 }
 
 void TForm1::ShowGif(const std::string& path) {

@@ -2,7 +2,9 @@
 // The viewer's main window: the browsing panel, the image panel, the status bar, the viewer state,
 // the display step and the keyboard commands.
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/control_types.h"
 #include "framework/form.h"
@@ -20,10 +22,12 @@ class TSplitter;
 class TStatusBar;
 class TTimer;
 class TForm2;
+class TPicturePreloader;
 
 class TForm1 : public TForm {
  public:
   explicit TForm1(TComponent* AOwner);
+  ~TForm1() override;
 
   // Components, in the order the window declares them.
   TPanel* Panel1 = nullptr;
@@ -60,6 +64,10 @@ class TForm1 : public TForm {
 
   // Command-line arguments (program form), set before the window is shown.
   void SetCommandLine(std::vector<std::string> arguments) { arguments_ = std::move(arguments); }
+  // Decodes the pictures next to the one on display ahead of time (null: every picture is read
+  // when shown). The command-line picture may already be under way in it.
+  void SetPreloader(std::unique_ptr<TPicturePreloader> preloader);
+  TPicturePreloader* Preloader() const { return preloader_.get(); }
 
   // Event handlers.
   void FormCreate(TObject* Sender);
@@ -97,6 +105,11 @@ class TForm1 : public TForm {
   void OpenCommandLineFile();
 
   void ShowStillImage(const std::string& path);
+  // Puts the picture of path into Image1: the one decoded ahead when it is still that file's,
+  // else read from the file.
+  void LoadStillPicture(const std::string& path);
+  // Tells the preloader which pictures to have ready after the one just shown.
+  void DecodeAhead(const std::string& shown);
   void ShowGif(const std::string& path);
   void EmptyImageArea();
   void FitLayout(int W0, int H0);
@@ -126,6 +139,14 @@ class TForm1 : public TForm {
   void ReselectAfterRemoval(int index);
 
   std::vector<std::string> arguments_;
+  std::unique_ptr<TPicturePreloader> preloader_;
+  // Set while the command-line picture is shown: its decode, started before the window was
+  // built, is waited for rather than done again.
+  bool awaitDecodedAhead_ = false;
+  // The list position shown last and the direction of travel (+1 or -1): the next picture
+  // decoded ahead lies that way.
+  int lastShownIndex_ = -1;
+  int travel_ = 1;
 };
 
 // Restores a stored text: each character's 8-bit code minus 2.
