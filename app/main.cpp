@@ -1,11 +1,15 @@
 // The program's entry: registers the picture kinds, creates the main window and runs the
 // message loop until the main window closes.
 #include <QApplication>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/help_window.h"
 #include "app/main_window.h"
+#include "app/picture_preloader.h"
 #include "app/window_icon.h"
 #include "framework/application.h"
 #include "gif/gif_image.h"
@@ -14,24 +18,42 @@
 #include "platform/path_conversion.h"
 #include "resources/resources.h"
 
+namespace {
+// LUMIVANE_DECODE_AHEAD=0 makes the viewer read every picture when it is shown, as a yardstick
+// for decoding ahead.
+bool DecodeAheadWanted() {
+  const char* value = std::getenv("LUMIVANE_DECODE_AHEAD");
+  return value == nullptr || std::strcmp(value, "0") != 0;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace lumivane;
-  // The Qt application lives in main() so that it ends before the program's static objects.
-  QApplication qtApplication(argc, argv);
-  Application->Initialize();
+  // The picture kinds need neither the window system nor the Qt application, so the picture named
+  // on the command line starts decoding before either exists and is ready when the window is.
   InitLumivaneResources();
   RegisterJpegFormat();
   RegisterGifFormat();
   RegisterWebpFormat();
-  Application->SetTitle("Lumivane");
 
   // Paths given in Unix form become program paths ("/home/ann/x.jpg" -> "C:\home\ann\x.jpg").
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(ConvertUserPath(argv[i]));
+  std::unique_ptr<TPicturePreloader> preloader;
+  if (DecodeAheadWanted()) {
+    preloader = std::make_unique<TPicturePreloader>();
+    if (arguments.size() == 1) preloader->Request(arguments[0]);
+  }
+
+  // The Qt application lives in main() so that it ends before the program's static objects.
+  QApplication qtApplication(argc, argv);
+  Application->Initialize();
+  Application->SetTitle("Lumivane");
 
   TForm1* Form1 = nullptr;
   Application->CreateForm(Form1);
   Form1->SetCommandLine(std::move(arguments));
+  Form1->SetPreloader(std::move(preloader));
   TForm2* Form2 = nullptr;
   Application->CreateForm(Form2);
   Form1->Form2 = Form2;
