@@ -331,9 +331,11 @@ void TForm1::DecodeAhead(const std::string& shown) {
     travel_ = index > lastShownIndex_ ? 1 : -1;
   lastShownIndex_ = index;
   std::vector<std::string> neighbours;
-  // Timed bottom refresh shows the last entry again at every tick: only that one is worth keeping.
+  // Timed bottom refresh shows the last entry again at every tick: only that one is worth having.
   const bool refreshing = TimedBottomRefresh && Timer1->Enabled();
-  if (index >= 0 && !refreshing) {
+  if (refreshing) {
+    neighbours.push_back(shown);
+  } else if (index >= 0) {
     for (const int next : {index + travel_, index - travel_}) {
       if (next >= 0 && next < count)
         neighbours.push_back(JoinPath(FileListBox1->Directory(), FileListBox1->Items(next)));
@@ -365,7 +367,10 @@ void TForm1::ShowStillImage(const std::string& path) {
 void TForm1::LoadStillPicture(const std::string& path) {
   if (preloader_) {
     // Taking the decoded picture has the effects of reading it: the control takes its size.
-    if (TGraphic* decoded = preloader_->Find(path, awaitDecodedAhead_)) {
+    // A decode under way is nearer its end than one started here; the command-line picture was
+    // started before the window was built.
+    const auto wait = awaitDecodedAhead_ ? TPicturePreloader::WaitAlways : TPicturePreloader::WaitUnderWay;
+    if (TGraphic* decoded = preloader_->Find(path, wait)) {
       Image1->Picture().SetGraphic(decoded);
       return;
     }

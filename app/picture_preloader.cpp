@@ -218,7 +218,7 @@ void TPicturePreloader::Want(const std::string& Shown, const std::vector<std::st
   wake_.notify_all();
 }
 
-TGraphic* TPicturePreloader::Find(const std::string& Path, bool Wait) {
+TGraphic* TPicturePreloader::Find(const std::string& Path, TWait Wait) {
   if (Path.empty()) return nullptr;
   const std::optional<std::string> native = ProgramToNativePath(Path);
   if (!native) return nullptr;
@@ -228,7 +228,8 @@ TGraphic* TPicturePreloader::Find(const std::string& Path, bool Wait) {
   std::unique_lock<std::mutex> lock(mutex_);
   EntryPtr entry = Match(upper, *stamp);
   if (!entry) return nullptr;
-  if (Wait && (entry->Status == Entry::Queued || entry->Status == Entry::Decoding)) {
+  if ((Wait == WaitAlways && entry->Status == Entry::Queued) ||
+      (Wait != WaitNever && entry->Status == Entry::Decoding)) {
     entry->Urgent = true;  // no settling: it is wanted now
     wake_.notify_all();
     done_.wait(lock, [&] {

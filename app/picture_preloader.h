@@ -71,10 +71,16 @@ class TPicturePreloader {
   // own sake (the display step has it already), and its neighbours, most likely first. Everything
   // else is dropped; a decode under way for something else is thrown away when it ends.
   void Want(const std::string& Shown, const std::vector<std::string>& Neighbours);
+  // How long Find waits for a decode of the file that is not finished yet.
+  enum TWait {
+    WaitNever,     // not at all
+    WaitUnderWay,  // for a decode under way, which ends sooner than one started afresh
+    WaitAlways,    // also for a queued one, which is decoded at once
+  };
   // The decoded picture of the file at Path, when one is held and the file still has the stamp it
-  // was read with; null otherwise. With Wait, a decode of that file that is queued or under way is
-  // finished first. The picture belongs to the preloader and stays valid until the next Want.
-  TGraphic* Find(const std::string& Path, bool Wait);
+  // was read with; null otherwise. The picture belongs to the preloader and stays valid until the
+  // next Want.
+  TGraphic* Find(const std::string& Path, TWait Wait);
 
   // Pictures held or being decoded right now (a decode being thrown away included).
   std::size_t HeldCount();

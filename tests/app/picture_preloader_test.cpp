@@ -17,6 +17,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/main_window.h"
@@ -96,15 +97,15 @@ TEST_F(PreloaderTest, HandsOutAPictureOnlyWhileItsFileIsUnchanged) {
   TPicturePreloader preloader(Eager());
   preloader.Want("", {a, b, c});
   preloader.WaitIdle();
-  EXPECT_EQ(WidthOf(preloader.Find(a, false)), 30);
+  EXPECT_EQ(WidthOf(preloader.Find(a, TPicturePreloader::WaitNever)), 30);
   EXPECT_EQ(preloader.DecodeCount(), 3u);
 
   // Rewritten with other contents: read again, not handed out.
   WriteBmp(dir_ / "a.bmp", 31, 20, 0x808080);
-  EXPECT_EQ(preloader.Find(a, false), nullptr);
+  EXPECT_EQ(preloader.Find(a, TPicturePreloader::WaitNever), nullptr);
   // Vanished.
   fs::remove(dir_ / "b.bmp");
-  EXPECT_EQ(preloader.Find(b, false), nullptr);
+  EXPECT_EQ(preloader.Find(b, TPicturePreloader::WaitNever), nullptr);
   // Replaced by another file of the same size and time (a new inode).
   struct stat before {};
   ASSERT_EQ(stat((dir_ / "c.bmp").c_str(), &before), 0);
@@ -112,15 +113,15 @@ TEST_F(PreloaderTest, HandsOutAPictureOnlyWhileItsFileIsUnchanged) {
   const struct timespec times[2] = {before.st_atim, before.st_mtim};
   ASSERT_EQ(utimensat(AT_FDCWD, (dir_ / "other.bmp").c_str(), times, 0), 0);
   fs::rename(dir_ / "other.bmp", dir_ / "c.bmp");
-  EXPECT_EQ(preloader.Find(c, false), nullptr);
+  EXPECT_EQ(preloader.Find(c, TPicturePreloader::WaitNever), nullptr);
   // Never wished for.
-  EXPECT_EQ(preloader.Find(d, false), nullptr);
+  EXPECT_EQ(preloader.Find(d, TPicturePreloader::WaitNever), nullptr);
 
   // Wished for again: the changed file is decoded afresh and then handed out.
   preloader.Want("", {a, c});
   preloader.WaitIdle();
-  EXPECT_EQ(WidthOf(preloader.Find(a, false)), 31);
-  TGraphic* replaced = preloader.Find(c, false);
+  EXPECT_EQ(WidthOf(preloader.Find(a, TPicturePreloader::WaitNever)), 31);
+  TGraphic* replaced = preloader.Find(c, TPicturePreloader::WaitNever);
   ASSERT_NE(replaced, nullptr);
   auto* bitmap = dynamic_cast<TBitmap*>(replaced);
   ASSERT_NE(bitmap, nullptr);
@@ -135,8 +136,8 @@ TEST_F(PreloaderTest, HoldsAtMostItsCapacityAndNeverDecodesTheShownPictureForIts
   preloader.WaitIdle();
   EXPECT_EQ(preloader.DecodeCount(), 2u) << "the shown picture takes one place and is not decoded";
   EXPECT_EQ(preloader.HeldCount(), 2u);
-  EXPECT_EQ(WidthOf(preloader.Find(files[1], false)), 11);
-  EXPECT_EQ(preloader.Find(files[3], false), nullptr);
+  EXPECT_EQ(WidthOf(preloader.Find(files[1], TPicturePreloader::WaitNever)), 11);
+  EXPECT_EQ(preloader.Find(files[3], TPicturePreloader::WaitNever), nullptr);
 
   // Stepping on: the picture now shown was held and stays; the one left behind is kept as the
   // way back, the oldest goes.
@@ -144,10 +145,10 @@ TEST_F(PreloaderTest, HoldsAtMostItsCapacityAndNeverDecodesTheShownPictureForIts
     preloader.Want(files[shown], {files[shown + 1], files[shown - 1]});
     preloader.WaitIdle();
     EXPECT_LE(preloader.HeldCount(), 3u);
-    EXPECT_NE(preloader.Find(files[shown], false), nullptr);
-    EXPECT_NE(preloader.Find(files[shown - 1], false), nullptr);
+    EXPECT_NE(preloader.Find(files[shown], TPicturePreloader::WaitNever), nullptr);
+    EXPECT_NE(preloader.Find(files[shown - 1], TPicturePreloader::WaitNever), nullptr);
   }
-  EXPECT_EQ(preloader.Find(files[2], false), nullptr);
+  EXPECT_EQ(preloader.Find(files[2], TPicturePreloader::WaitNever), nullptr);
   EXPECT_EQ(preloader.DecodeCount(), 6u) << "every picture decoded once";
 }
 
@@ -159,8 +160,10 @@ TEST_F(PreloaderTest, PicturesPassedOverInABurstAreNotDecoded) {
   TPicturePreloader preloader(options);
   for (int shown = 0; shown < 7; ++shown) preloader.Want(files[shown], {files[shown + 1]});
   EXPECT_EQ(preloader.DecodeCount(), 0u);
-  // The display step waiting for a picture makes it urgent.
-  EXPECT_EQ(WidthOf(preloader.Find(files[7], true)), 17);
+  EXPECT_EQ(preloader.Find(files[7], TPicturePreloader::WaitUnderWay), nullptr) << "queued, not under way";
+  EXPECT_EQ(preloader.DecodeCount(), 0u);
+  // The command line's picture is waited for even when queued: that makes it urgent.
+  EXPECT_EQ(WidthOf(preloader.Find(files[7], TPicturePreloader::WaitAlways)), 17);
   EXPECT_EQ(preloader.DecodeCount(), 1u);
 }
 
@@ -188,16 +191,48 @@ TEST_F(PreloaderTest, WorkForAPictureLeftOutIsThrownAway) {
     changed.wait(lock, [&] { return started; });
   }
   preloader.Want("", {b});  // a is being decoded and no longer wanted
-  EXPECT_EQ(preloader.Find(a, true), nullptr) << "nothing to wait for: it was left out";
+  EXPECT_EQ(preloader.Find(a, TPicturePreloader::WaitAlways), nullptr)
+      << "nothing to wait for: it was left out";
   {
     std::lock_guard<std::mutex> lock(mutex);
     release = true;
   }
   changed.notify_all();
   preloader.WaitIdle();
-  EXPECT_EQ(preloader.Find(a, false), nullptr);
-  EXPECT_EQ(WidthOf(preloader.Find(b, false)), 40);
+  EXPECT_EQ(preloader.Find(a, TPicturePreloader::WaitNever), nullptr);
+  EXPECT_EQ(WidthOf(preloader.Find(b, TPicturePreloader::WaitNever)), 40);
   EXPECT_EQ(preloader.HeldCount(), 1u);
+}
+
+TEST_F(PreloaderTest, ADecodeUnderWayIsWaitedFor) {
+  const std::string a = Bmp("a.bmp", 30, 20);
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool started = false;
+  bool release = false;
+  TPicturePreloader::TOptions options = Eager();
+  options.Decode = [&](const TGraphicClass* Class, TMemoryStream& Bytes) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      started = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return release; });
+    }
+    return TPicturePreloader::DecodeGraphic(Class, Bytes);
+  };
+  TPicturePreloader preloader(options);
+  preloader.Want("", {a});
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return started; });
+  }
+  std::thread releaser([&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    release = true;
+    changed.notify_all();
+  });
+  EXPECT_EQ(WidthOf(preloader.Find(a, TPicturePreloader::WaitUnderWay)), 30);
+  releaser.join();
 }
 
 TEST_F(PreloaderTest, OnlyFilesOfBitmapAndJpegKindsAreDecodedAhead) {
@@ -218,7 +253,8 @@ TEST_F(PreloaderTest, OnlyFilesOfBitmapAndJpegKindsAreDecodedAhead) {
   EXPECT_EQ(preloader.DecodeCount(), 0u) << "a FIFO is never opened";
   preloader.Want("", {bad});
   preloader.WaitIdle();
-  EXPECT_EQ(preloader.Find(bad, true), nullptr) << "the display step meets the failure itself";
+  EXPECT_EQ(preloader.Find(bad, TPicturePreloader::WaitAlways), nullptr)
+      << "the display step meets the failure itself";
   preloader.Want("", {bad});
   preloader.WaitIdle();
   EXPECT_EQ(preloader.DecodeCount(), 1u) << "an unchanged bad file is not tried again";
@@ -232,7 +268,7 @@ TEST_F(PreloaderTest, ARequestedPictureIsWaitedForUnderAnotherFormOfItsPath) {
   std::string other = a;
   for (char& c : other)
     if (c == '\\') c = '/';
-  EXPECT_EQ(WidthOf(preloader.Find(other, true)), 33);
+  EXPECT_EQ(WidthOf(preloader.Find(other, TPicturePreloader::WaitAlways)), 33);
   EXPECT_EQ(preloader.DecodeCount(), 1u);
 }
 
