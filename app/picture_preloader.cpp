@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "framework/memory_stream.h"
+#include "framework/stream.h"
 #include "framework/sys_utils.h"
 #include "picture/bitmap.h"
 #include "picture/file_formats_list.h"
@@ -35,30 +35,38 @@ struct FileCloser {
   }
 };
 
-// Reads a whole regular file into Bytes; its stamp, or nothing when it cannot be read or changed
-// while it was read.
-std::optional<TFileStamp> ReadWholeFile(const std::string& native, TMemoryStream& Bytes) {
-  // Never block on a FIFO or device: open without waiting and refuse anything not a regular file.
-  const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  FileCloser closer{fd};
-  struct stat before {};
-  if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) return std::nullopt;
-  Bytes.SetSize(before.st_size);
-  int64_t done = 0;
-  while (done < before.st_size) {
-    const ssize_t got = ::read(fd, Bytes.Memory() + done, static_cast<size_t>(before.st_size - done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return std::nullopt;
-    done += got;
+// A read-only stream over an open regular file. The graphic classes copy what they keep, so the
+// bytes are read straight from the file once.
+class TDescriptorStream : public TStream {
+ public:
+  TDescriptorStream(int Fd, int64_t Size) : fd_(Fd), size_(Size) {}
+  int64_t Read(void* Buffer, int64_t Count) override {
+    if (Count <= 0 || position_ >= size_) return 0;
+    auto* bytes = static_cast<uint8_t*>(Buffer);
+    const int64_t wanted = std::min(Count, size_ - position_);
+    int64_t done = 0;
+    while (done < wanted) {
+      const ssize_t got = ::pread(fd_, bytes + done, static_cast<size_t>(wanted - done), position_ + done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;  // the file shrank: a short read, which the readers report
+      done += got;
+    }
+    position_ += done;
+    return done;
   }
-  struct stat after {};
-  if (::fstat(fd, &after) != 0) return std::nullopt;
-  const TFileStamp stamp = StampOf(before);
-  if (!(StampOf(after) == stamp)) return std::nullopt;  // written to while it was read
-  Bytes.SetPosition(0);
-  return stamp;
-}
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override {
+    const int64_t base = Origin == soBeginning ? 0 : Origin == soCurrent ? position_ : size_;
+    position_ = std::max<int64_t>(0, base + Offset);
+    return position_;
+  }
+  int64_t Size() override { return size_; }
+
+ private:
+  int fd_;
+  int64_t size_;
+  int64_t position_ = 0;
+};
 
 std::string UpperExtension(const std::string& Path) { return UpperCase(ExtractFileExt(Path)); }
 
@@ -111,7 +119,7 @@ const TGraphicClass* TPicturePreloader::AheadClass(const std::string& Path) {
   return nullptr;
 }
 
-std::unique_ptr<TGraphic> TPicturePreloader::DecodeGraphic(const TGraphicClass* Class, TMemoryStream& Bytes) {
+std::unique_ptr<TGraphic> TPicturePreloader::DecodeGraphic(const TGraphicClass* Class, TStream& Bytes) {
   std::unique_ptr<TGraphic> graphic = Class->Create();
   graphic->ReadFromStream(Bytes);
   // A JPEG picture keeps its compressed bytes until drawn; the pixels are what takes the time.
@@ -290,9 +298,19 @@ void TPicturePreloader::Decode(const EntryPtr& E) {
   std::unique_ptr<TGraphic> graphic;
   std::optional<TFileStamp> stamp;
   try {
-    TMemoryStream bytes;
-    stamp = ReadWholeFile(E->Native, bytes);
-    if (stamp) graphic = options_.Decode(E->Class, bytes);
+    // Never block on a FIFO or device: open without waiting and refuse anything not a regular file.
+    const int fd = ::open(E->Native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+      FileCloser closer{fd};
+      struct stat before {};
+      if (::fstat(fd, &before) == 0 && S_ISREG(before.st_mode)) {
+        TDescriptorStream stream(fd, before.st_size);
+        graphic = options_.Decode(E->Class, stream);
+        // A file written to while it was read is not the file any stamp describes.
+        struct stat after {};
+        if (::fstat(fd, &after) == 0 && StampOf(after) == StampOf(before)) stamp = StampOf(before);
+      }
+    }
   } catch (...) {
     // The display step reads the file itself and meets the same failure there.
     graphic.reset();

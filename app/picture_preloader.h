@@ -24,7 +24,7 @@ namespace lumivane {
 
 class TGraphic;
 class TGraphicClass;
-class TMemoryStream;
+class TStream;
 
 // What tells one state of a file from another.
 struct TFileStamp {
@@ -44,7 +44,7 @@ class TPicturePreloader {
  public:
   // Turns a file's bytes into a decoded picture of the given class; raises on bad data.
   using TDecodeFunction =
-      std::function<std::unique_ptr<TGraphic>(const TGraphicClass* Class, TMemoryStream& Bytes)>;
+      std::function<std::unique_ptr<TGraphic>(const TGraphicClass* Class, TStream& Bytes)>;
 
   struct TOptions {
     // Decoded pictures held, the one on display included.
@@ -93,7 +93,7 @@ class TPicturePreloader {
   // bitmap or a JPEG picture; null for anything else.
   static const TGraphicClass* AheadClass(const std::string& Path);
   // The default decoding: a new graphic of the class reads the bytes; JPEG pixels are decoded too.
-  static std::unique_ptr<TGraphic> DecodeGraphic(const TGraphicClass* Class, TMemoryStream& Bytes);
+  static std::unique_ptr<TGraphic> DecodeGraphic(const TGraphicClass* Class, TStream& Bytes);
 
  private:
   struct Entry;

@@ -175,7 +175,7 @@ TEST_F(PreloaderTest, WorkForAPictureLeftOutIsThrownAway) {
   bool started = false;
   bool release = false;
   TPicturePreloader::TOptions options = Eager();
-  options.Decode = [&](const TGraphicClass* Class, TMemoryStream& Bytes) {
+  options.Decode = [&](const TGraphicClass* Class, TStream& Bytes) {
     {
       std::unique_lock<std::mutex> lock(mutex);
       started = true;
@@ -211,7 +211,7 @@ TEST_F(PreloaderTest, ADecodeUnderWayIsWaitedFor) {
   bool started = false;
   bool release = false;
   TPicturePreloader::TOptions options = Eager();
-  options.Decode = [&](const TGraphicClass* Class, TMemoryStream& Bytes) {
+  options.Decode = [&](const TGraphicClass* Class, TStream& Bytes) {
     {
       std::unique_lock<std::mutex> lock(mutex);
       started = true;
