@@ -330,18 +330,22 @@ void TForm1::DecodeAhead(const std::string& shown) {
   if (index >= 0 && lastShownIndex_ >= 0 && index != lastShownIndex_)
     travel_ = index > lastShownIndex_ ? 1 : -1;
   lastShownIndex_ = index;
-  std::vector<std::string> neighbours;
-  // Timed bottom refresh shows the last entry again at every tick: only that one is worth having.
-  const bool refreshing = TimedBottomRefresh && Timer1->Enabled();
-  if (refreshing) {
-    neighbours.push_back(shown);
-  } else if (index >= 0) {
-    for (const int next : {index + travel_, index - travel_}) {
-      if (next >= 0 && next < count)
-        neighbours.push_back(JoinPath(FileListBox1->Directory(), FileListBox1->Items(next)));
+  // Decoding ahead only saves time: when it fails, the pictures are read when shown.
+  try {
+    std::vector<std::string> neighbours;
+    // Timed bottom refresh shows the last entry again at every tick: only that one is worth having.
+    const bool refreshing = TimedBottomRefresh && Timer1->Enabled();
+    if (refreshing) {
+      neighbours.push_back(shown);
+    } else if (index >= 0) {
+      for (const int next : {index + travel_, index - travel_}) {
+        if (next >= 0 && next < count)
+          neighbours.push_back(JoinPath(FileListBox1->Directory(), FileListBox1->Items(next)));
+      }
     }
+    preloader_->Want(shown, neighbours);
+  } catch (const std::exception&) {
   }
-  preloader_->Want(shown, neighbours);
 }
 
 void TForm1::ShowStillImage(const std::string& path) {
@@ -370,7 +374,13 @@ void TForm1::LoadStillPicture(const std::string& path) {
     // A decode under way is nearer its end than one started here; the command-line picture was
     // started before the window was built.
     const auto wait = awaitDecodedAhead_ ? TPicturePreloader::WaitAlways : TPicturePreloader::WaitUnderWay;
-    if (TGraphic* decoded = preloader_->Find(path, wait)) {
+    TGraphic* decoded = nullptr;
+    try {
+      decoded = preloader_->Find(path, wait);
+    } catch (const std::exception&) {
+      // Read from the file below, as without decoding ahead.
+    }
+    if (decoded != nullptr) {
       Image1->Picture().SetGraphic(decoded);
       return;
     }

@@ -27,17 +27,21 @@ from Xlib import X, XK  # noqa: E402
 from Xlib.ext import xtest  # noqa: E402
 
 SCREEN = (1920, 1080)
-# (name, width, height) in list order: the viewer sorts by name.
-PICTURES = [(f"p{i:02d}.{'bmp' if i % 4 == 3 else 'jpg'}",) +
-            ((4000, 3000) if i % 4 == 3 else (6000, 4000) if i % 2 == 0 else (4000, 3000)) for i in range(16)]
+# (name, width, height) in list order: the viewer sorts by name. Every fourth picture is a BMP.
+PICTURES = []
+
+
+def plan_pictures(count):
+    PICTURES[:] = [(f"p{i:02d}.{'bmp' if i % 4 == 3 else 'jpg'}",) +
+                   ((4000, 3000) if i % 4 == 3 else (6000, 4000) if i % 2 == 0 else (4000, 3000))
+                   for i in range(count)]
 
 
 def marker_colour(index):
-    """Colours far apart from one another and from the grey texture."""
-    hues = [(230, 30, 30), (30, 200, 40), (40, 60, 230), (240, 220, 20), (220, 30, 220), (20, 220, 220),
-            (250, 140, 0), (120, 0, 200), (0, 120, 60), (200, 100, 120), (90, 200, 120), (250, 250, 250),
-            (10, 10, 10), (150, 150, 30), (30, 90, 150), (170, 60, 20)]
-    return hues[index % len(hues)]
+    """Colours at least 64 apart on some channel from one another, and never grey like the texture."""
+    levels = (0, 64, 128, 192, 255)
+    colours = [(r, g, b) for r in levels for g in levels for b in levels if max(r, g, b) - min(r, g, b) >= 128]
+    return colours[(index * 37) % len(colours)]
 
 
 MARKERS = [(0.5, 0.5), (0.15, 0.15), (0.85, 0.15), (0.15, 0.85), (0.85, 0.85)]
@@ -197,10 +201,12 @@ def main():
     parser.add_argument("--viewer", required=True)
     parser.add_argument("--folder", help="where the test pictures are made (kept between runs)")
     parser.add_argument("--steps", type=int, default=12)
+    parser.add_argument("--count", type=int, default=16, help="pictures in the folder; a burst is count - 1 keys")
     parser.add_argument("--rounds", type=int, default=1)
     parser.add_argument("--no-peers", dest="peers", action="store_false", help="only the viewer, ahead and off")
     args = parser.parse_args()
     folder = args.folder or os.path.join(tempfile.gettempdir(), "lumivane-stepping")
+    plan_pictures(args.count)
     files = make_folder(folder)
     steps = min(args.steps, len(files) - 1)
     burst = len(files) - 1
