@@ -371,9 +371,9 @@ void TForm1::ShowStillImage(const std::string& path) {
 void TForm1::LoadStillPicture(const std::string& path) {
   if (preloader_) {
     // Taking the decoded picture has the effects of reading it: the control takes its size.
-    // A decode under way is nearer its end than one started here; the command-line picture was
-    // started before the window was built.
-    const auto wait = awaitDecodedAhead_ ? TPicturePreloader::WaitAlways : TPicturePreloader::WaitUnderWay;
+    // Only the command-line picture, whose decoding started before the window was built, is
+    // waited for.
+    const auto wait = awaitDecodedAhead_ ? TPicturePreloader::WaitAlways : TPicturePreloader::WaitNever;
     TGraphic* decoded = nullptr;
     try {
       decoded = preloader_->Find(path, wait);

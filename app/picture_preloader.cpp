@@ -236,8 +236,7 @@ TGraphic* TPicturePreloader::Find(const std::string& Path, TWait Wait) {
   std::unique_lock<std::mutex> lock(mutex_);
   EntryPtr entry = Match(upper, *stamp);
   if (!entry) return nullptr;
-  if ((Wait == WaitAlways && entry->Status == Entry::Queued) ||
-      (Wait != WaitNever && entry->Status == Entry::Decoding)) {
+  if (Wait == WaitAlways && (entry->Status == Entry::Queued || entry->Status == Entry::Decoding)) {
     entry->Urgent = true;  // no settling: it is wanted now
     wake_.notify_all();
     done_.wait(lock, [&] {

@@ -71,11 +71,11 @@ class TPicturePreloader {
   // own sake (the display step has it already), and its neighbours, most likely first. Everything
   // else is dropped; a decode under way for something else is thrown away when it ends.
   void Want(const std::string& Shown, const std::vector<std::string>& Neighbours);
-  // How long Find waits for a decode of the file that is not finished yet.
+  // Whether Find waits for a decode of the file that is not finished yet. A key never waits: the
+  // worker runs at a lower priority, and in a burst the next key is already queued.
   enum TWait {
-    WaitNever,     // not at all
-    WaitUnderWay,  // for a decode under way, which ends sooner than one started afresh
-    WaitAlways,    // also for a queued one, which is decoded at once
+    WaitNever,
+    WaitAlways,  // also for a queued one, which is then decoded at once (the command line's picture)
   };
   // The decoded picture of the file at Path, when one is held and the file still has the stamp it
   // was read with; null otherwise. The picture belongs to the preloader and stays valid until the

@@ -17,7 +17,6 @@
 #include <fstream>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/main_window.h"
@@ -160,7 +159,7 @@ TEST_F(PreloaderTest, PicturesPassedOverInABurstAreNotDecoded) {
   TPicturePreloader preloader(options);
   for (int shown = 0; shown < 7; ++shown) preloader.Want(files[shown], {files[shown + 1]});
   EXPECT_EQ(preloader.DecodeCount(), 0u);
-  EXPECT_EQ(preloader.Find(files[7], TPicturePreloader::WaitUnderWay), nullptr) << "queued, not under way";
+  EXPECT_EQ(preloader.Find(files[7], TPicturePreloader::WaitNever), nullptr) << "a key does not wait";
   EXPECT_EQ(preloader.DecodeCount(), 0u);
   // The command line's picture is waited for even when queued: that makes it urgent.
   EXPECT_EQ(WidthOf(preloader.Find(files[7], TPicturePreloader::WaitAlways)), 17);
@@ -202,37 +201,6 @@ TEST_F(PreloaderTest, WorkForAPictureLeftOutIsThrownAway) {
   EXPECT_EQ(preloader.Find(a, TPicturePreloader::WaitNever), nullptr);
   EXPECT_EQ(WidthOf(preloader.Find(b, TPicturePreloader::WaitNever)), 40);
   EXPECT_EQ(preloader.HeldCount(), 1u);
-}
-
-TEST_F(PreloaderTest, ADecodeUnderWayIsWaitedFor) {
-  const std::string a = Bmp("a.bmp", 30, 20);
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool started = false;
-  bool release = false;
-  TPicturePreloader::TOptions options = Eager();
-  options.Decode = [&](const TGraphicClass* Class, TStream& Bytes) {
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      started = true;
-      changed.notify_all();
-      changed.wait(lock, [&] { return release; });
-    }
-    return TPicturePreloader::DecodeGraphic(Class, Bytes);
-  };
-  TPicturePreloader preloader(options);
-  preloader.Want("", {a});
-  {
-    std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [&] { return started; });
-  }
-  std::thread releaser([&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    release = true;
-    changed.notify_all();
-  });
-  EXPECT_EQ(WidthOf(preloader.Find(a, TPicturePreloader::WaitUnderWay)), 30);
-  releaser.join();
 }
 
 TEST_F(PreloaderTest, OnlyFilesOfBitmapAndJpegKindsAreDecodedAhead) {
