@@ -147,7 +147,7 @@ def peak_memory_mib(pid):
 
 def run_viewer(session, viewer, files, steps, burst, work):
     first = files[0]
-    argv = viewer.argv + [first]
+    argv = viewer.argv + sorted(files)  # the peers step through the files they are given
     if viewer.name.startswith("lumivane"):
         exe = os.path.join(work, "lumivane")
         shutil.copy2(viewer.argv[0], exe)  # its settings file is written beside it
@@ -171,14 +171,21 @@ def run_viewer(session, viewer, files, steps, burst, work):
     bursts = []
     for _ in range(2):
         time.sleep(1.0)
-        start = time.perf_counter()
         press(session, viewer.keys[1], index)
-        wait_shown(session, area, 0)
+        try:
+            wait_shown(session, area, 0, timeout=30)
+        except TimeoutError:
+            bursts.append(float("inf"))  # keys lost on the way back: the burst cannot be timed
+            break
         index = 0
         time.sleep(1.0)
         start = time.perf_counter()
         press(session, viewer.keys[0], burst)
-        bursts.append(wait_shown(session, area, burst) - start)
+        try:
+            bursts.append(wait_shown(session, area, burst, timeout=30) - start)
+        except TimeoutError:
+            bursts.append(float("inf"))  # never reached the last picture: keys lost or stalled
+            break
         index = burst
     memory = peak_memory_mib(session.app.pid)
     session.close_window(window)
@@ -204,6 +211,7 @@ def main():
     parser.add_argument("--count", type=int, default=16, help="pictures in the folder; a burst is count - 1 keys")
     parser.add_argument("--rounds", type=int, default=1)
     parser.add_argument("--no-peers", dest="peers", action="store_false", help="only the viewer, ahead and off")
+    parser.add_argument("--only", help="run only the viewer of this name")
     args = parser.parse_args()
     folder = args.folder or os.path.join(tempfile.gettempdir(), "lumivane-stepping")
     plan_pictures(args.count)
@@ -216,7 +224,18 @@ def main():
     try:
         for _ in range(args.rounds):
             for viewer in viewers(args):  # interleaved: every viewer once per round
-                times, bursts, memory = run_viewer(session, viewer, files, steps, burst, work)
+                if args.only and viewer.name != args.only:
+                    continue
+                try:
+                    times, bursts, memory = run_viewer(session, viewer, files, steps, burst, work)
+                except TimeoutError as error:
+                    shot = os.path.join(tempfile.gettempdir(), "stepping-timeout.png")
+                    session.screenshot(shot)
+                    print(f"{viewer.name}: {error} (screen in {shot})")
+                    if session.app and session.app.poll() is None:
+                        session.app.kill()
+                        session.app.wait()
+                    continue
                 entry = results.setdefault(viewer.name, ([], [], []))
                 entry[0].extend(times)
                 entry[1].extend(bursts)
