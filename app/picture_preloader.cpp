@@ -288,7 +288,7 @@ TPicturePreloader::EntryPtr TPicturePreloader::NextJob(std::unique_lock<std::mut
     }
     if (urgent) return urgent;
     if (neighbour) {
-      const auto due = last_want_ + options_.Settle;
+      const auto due = std::max(last_want_ + options_.Settle, quiet_until_);
       if (std::chrono::steady_clock::now() >= due) return neighbour;
       wake_.wait_until(Lock, due);
       continue;
@@ -326,6 +326,7 @@ void TPicturePreloader::Decode(const EntryPtr& E) {
       E->Status = Entry::Failed;
       unused = std::move(graphic);
     } else {
+      if (E->Urgent) quiet_until_ = std::chrono::steady_clock::now() + options_.AfterRequest;
       E->Stamp = *stamp;
       E->Graphic = std::move(graphic);
       E->Status = Entry::Ready;

@@ -52,6 +52,9 @@ class TPicturePreloader {
     // A neighbour is decoded only once the wishes have stayed the same this long, so that a
     // burst of keys does not decode the pictures it passes over.
     std::chrono::milliseconds Settle{60};
+    // After a requested picture is decoded, neighbours wait this long, so that their decoding
+    // does not compete with showing the window and its first picture.
+    std::chrono::milliseconds AfterRequest{500};
     // The worker gives way to the window's thread once it decodes neighbours.
     bool LowerPriority = true;
     // Null: DecodeGraphic.
@@ -114,6 +117,8 @@ class TPicturePreloader {
   std::vector<EntryPtr> entries_;  // held or queued, most wanted first
   EntryPtr decoding_;              // the entry the worker decodes now
   std::chrono::steady_clock::time_point last_want_{};
+  // After a requested picture no neighbour is decoded for a while: the window is being shown.
+  std::chrono::steady_clock::time_point quiet_until_{};
   std::size_t decodes_ = 0;
   bool stop_ = false;
   bool lowered_ = false;

@@ -84,6 +84,7 @@ class PreloaderTest : public ::testing::Test {
 TPicturePreloader::TOptions Eager() {
   TPicturePreloader::TOptions options;
   options.Settle = 0ms;
+  options.AfterRequest = 0ms;
   options.LowerPriority = false;
   return options;
 }
