@@ -10,6 +10,7 @@
 #include "gif/gif_messages.h"
 #include "gif/lzw_decoder.h"
 #include "gif/pixel_writer.h"
+#include "platform/gdi/gdi.h"
 
 namespace lumivane {
 
@@ -51,9 +52,87 @@ std::array<uint8_t, 256 * 4> ExpandPalette(const ColorTable& Colors) {
   return palette;
 }
 
+ColorTable FrameColors(const TGIFFrame& Frame, int* ColorBits) {
+  const TGIFItem& item = *Frame.SharedItem;
+  if (item.ColorBits != 0) {
+    if (ColorBits != nullptr) *ColorBits = item.ColorBits;
+    return item.Colors;
+  }
+  const TGIFImage* owner = Frame.OwnerImage;
+  const int bits = owner != nullptr ? std::clamp<int>(owner->Data().ColorBits, 1, 8) : 8;
+  ColorTable table;
+  table.Count = 1 << bits;
+  for (int i = 0; i < table.Count; ++i) {
+    const auto grey = static_cast<uint8_t>(i * 255 / (table.Count - 1));
+    table.Entries[i][0] = table.Entries[i][1] = table.Entries[i][2] = grey;
+  }
+  if (ColorBits != nullptr) *ColorBits = bits;
+  return table;
+}
+
+TGIFImageSize FrameClip(const TGIFFrame& Frame) {
+  TGIFImageSize size = Frame.SharedItem->ImageSize;
+  const TGIFImage* owner = Frame.OwnerImage;
+  if (owner == nullptr) return size;
+  const int screenWidth = owner->ScreenWidth();
+  const int screenHeight = owner->ScreenHeight();
+  if (screenWidth > 0) size.Width = std::clamp(screenWidth - Frame.Origin.X, 0, size.Width);
+  if (screenHeight > 0) size.Height = std::clamp(screenHeight - Frame.Origin.Y, 0, size.Height);
+  return size;
+}
+
+HBITMAP DecodeFrameSection(TGIFFrame& Frame) {
+  TGIFItem& item = *Frame.SharedItem;
+  int bits = 0;
+  const ColorTable colors = FrameColors(Frame, &bits);
+  const int depth = DIBDepthForBits(bits);
+  if (!item.CodeData) throw EReadError(SReadError);
+  const int width = item.ImageSize.Width;
+  const int height = item.ImageSize.Height;
+  const TGIFImageSize clip = FrameClip(Frame);
+  if (width < 0 || height < 0) throw EOutOfResources(SGIFTooLarge);
+  if (clip.Width <= 0 || clip.Height <= 0) return nullptr;
+
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[256];
+  } info{};
+  info.header.biSize = sizeof(BITMAPINFOHEADER);
+  info.header.biWidth = clip.Width;
+  info.header.biHeight = clip.Height;  // positive: rows bottom-up
+  info.header.biPlanes = 1;
+  info.header.biBitCount = static_cast<WORD>(depth);
+  info.header.biCompression = BI_RGB;
+  const auto palette = ExpandPalette(colors);
+  std::memcpy(info.colors, palette.data(), (size_t{1} << depth) * 4);
+  void* pixels = nullptr;
+  HBITMAP section = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                     &pixels, nullptr, 0);
+  if (section == nullptr || pixels == nullptr) {
+    if (section != nullptr) DeleteObject(section);
+    throw EOutOfResources(SGIFTooLarge);
+  }
+  try {
+    TMemoryStream& codes = *item.CodeData;
+    codes.SetPosition(0);
+    TGIFImage* owner = Frame.OwnerImage;
+    const bool report = owner != nullptr && owner->OnProgress;
+    bool corrupt = false;
+    DecodeLZW(codes, width, height, depth, Frame.InterlaceFlag, report ? &DecodeProgress : nullptr, owner,
+              corrupt, static_cast<uint8_t*>(pixels), AcceptCorruptData, clip.Width, clip.Height);
+    Frame.DataCorrupt = Frame.DataCorrupt || corrupt;
+  } catch (...) {
+    DeleteObject(section);
+    throw;
+  }
+  return section;
+}
+
 void BuildDIBStream(TGIFFrame& Frame, TMemoryStream& Stream) {
   TGIFItem& item = *Frame.SharedItem;
-  const int depth = DIBDepthForBits(item.ColorBits);
+  int bits = 0;
+  const ColorTable colors = FrameColors(Frame, &bits);
+  const int depth = DIBDepthForBits(bits);
   const int width = item.ImageSize.Width;
   const int height = item.ImageSize.Height;
   const int64_t paletteBytes = (int64_t{1} << depth) * 4;
@@ -77,7 +156,7 @@ void BuildDIBStream(TGIFFrame& Frame, TMemoryStream& Stream) {
 
   Stream.SetSize(0);
   Stream.WriteBuffer(headers, sizeof(headers));
-  Stream.WriteBuffer(ExpandPalette(item.Colors).data(), paletteBytes);
+  Stream.WriteBuffer(ExpandPalette(colors).data(), paletteBytes);
   // The pixel area is zero-filled; rows the decoder does not reach stay at pixel value 0.
   Stream.SetSize(pixelOffset + pixelBytes);
 
@@ -89,7 +168,7 @@ void BuildDIBStream(TGIFFrame& Frame, TMemoryStream& Stream) {
   const bool report = owner != nullptr && owner->OnProgress;
   bool corrupt = false;
   DecodeLZW(codes, width, height, depth, Frame.InterlaceFlag, report ? &DecodeProgress : nullptr, owner,
-            corrupt, Stream.Memory() + pixelOffset, item.ColorBits, AcceptCorruptData);
+            corrupt, Stream.Memory() + pixelOffset, AcceptCorruptData);
   Frame.DataCorrupt = Frame.DataCorrupt || corrupt;
   Stream.SetPosition(0);
 }

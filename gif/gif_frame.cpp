@@ -44,6 +44,7 @@ void TGIFFrame::ResetFrameData() {
   GrayscaleFlag = false;
   DataCorrupt = false;
   TransparentColor = clNone;
+  TransparentIndex = -1;
   Origin = TPoint{0, 0};
   InterlaceFlag = false;
   HasLocalColors = false;
@@ -60,11 +61,9 @@ TBitmap& TGIFFrame::FrameBitmap() {
   RenewBitmap();
   if (!SharedItem->CodeData) return *bitmap_;
   try {
-    TMemoryStream stream;
-    BuildDIBStream(*this, stream);
-    bitmap_->ReadFromStream(stream);
-    // A device bitmap makes every later draw a plain blit.
-    if (!bitmap_->Monochrome()) bitmap_->SetStorageKind(skDevice);
+    // The frame stays at its own depth: a 32-bit copy would cost four times the memory, and the
+    // composition reads the indices directly.
+    bitmap_->SetImageHandle(DecodeFrameSection(*this));
   } catch (...) {
     RenewBitmap();
     throw;
@@ -117,6 +116,7 @@ void TGIFFrame::CopyFrame(TGIFFrame& source) {
     bitmap_.reset();
   }
   TransparentColor = source.TransparentColor;
+  TransparentIndex = source.TransparentIndex;
   DelayTime = source.DelayTime;
   DisposalMethod = source.DisposalMethod;
   GrayscaleFlag = source.GrayscaleFlag;

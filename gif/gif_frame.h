@@ -69,6 +69,8 @@ class TGIFFrame : public TPersistent {
   bool DataCorrupt = false;    // corrupt data was found and tolerated
   bool GrayscaleFlag = false;  // used only when writing
   TColor TransparentColor = clNone;
+  // The colour-table index that TransparentColor came from; -1 when none is known.
+  int TransparentIndex = -1;
   uint16_t DelayTime = 0;                        // milliseconds
   uint8_t DisposalMethod = DisposalUnspecified;  // 0..7 as stored
   bool HasLocalColors = false;

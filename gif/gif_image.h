@@ -83,6 +83,9 @@ class TGIFImage : public TGraphic {
 
   uint16_t LogicalWidth();   // 0 while empty
   uint16_t LogicalHeight();  // 0 while empty
+  // The logical screen size as stored, also while empty.
+  uint16_t ScreenWidth() const { return logical_width_; }
+  uint16_t ScreenHeight() const { return logical_height_; }
   bool LoopEnabled() const { return loop_enabled_; }
   uint16_t LoopCount() const { return loop_count_; }
   TColor BackColor() const { return back_color_; }

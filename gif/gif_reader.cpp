@@ -6,6 +6,7 @@
 
 #include "framework/exception.h"
 #include "framework/sys_utils.h"
+#include "gif/dib_stream.h"
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
 
@@ -140,7 +141,9 @@ std::unique_ptr<TExtension> TGIFReader::ReadExtension() {
       block->Lines = ReadSubBlocks();
       break;
     default:
-      throw EInvalidGraphicOperation(Format(SGIFUnknownExtension, label));
+      // A block of a kind this reader does not know is skipped whole, as the format allows.
+      ReadSubBlocks();
+      return nullptr;
   }
   return block;
 }
@@ -149,6 +152,14 @@ std::unique_ptr<TExtensionList> TGIFReader::ReadExtensionRun(uint8_t& Introducer
   std::unique_ptr<TExtensionList> pending;
   while (Introducer == kExtensionIntroducer) {
     std::unique_ptr<TExtension> block = ReadExtension();
+    if (!block) {
+      if (AtEnd()) {
+        Introducer = kTrailer;
+        break;
+      }
+      Introducer = NextBlockIntroducer();
+      continue;
+    }
     // A plain text block draws over what came before it: earlier blocks of the run are dropped.
     if (block->BlockKind == ExtPlainText) pending.reset();
     if (block->BlockKind == ExtPlainText || block->BlockKind == ExtApplication) {
@@ -235,15 +246,20 @@ void TGIFReader::ApplyGraphicControl(TGIFFrame& frame) {
   // The last block decides transparency and disposal; the largest delay wins.
   frame.DelayTime = 0;
   if (!frame.ExtensionList) return;
-  const ColorTable& colors = frame.SharedItem->Colors;
+  // A frame without any colour table is shown with the default one, transparency included.
+  const ColorTable colors = FrameColors(frame);
   for (const auto& block : *frame.ExtensionList) {
     if (block->BlockKind != ExtGraphicControl) continue;
     const uint8_t packed = block->Header[1];
     if (packed & 1) {
       const int index = block->Header[4];
-      if (index < colors.Count) frame.TransparentColor = colors.ColorAt(index);
+      if (index < colors.Count) {
+        frame.TransparentColor = colors.ColorAt(index);
+        frame.TransparentIndex = index;
+      }
     } else {
       frame.TransparentColor = clNone;
+      frame.TransparentIndex = -1;
     }
     const uint32_t delay = 10u * Word(block->Header + 2);
     frame.DelayTime = static_cast<uint16_t>(std::max<uint32_t>(frame.DelayTime, delay));

@@ -39,7 +39,8 @@ class TGIFReader {
   uint8_t NextBlockIntroducer();
   // Data sub-blocks up to a zero size byte or the end of the data, one string each.
   std::unique_ptr<TStringList> ReadSubBlocks();
-  // One extension block after its "!" introducer.
+  // One extension block after its "!" introducer; null for a label of unknown kind, whose
+  // sub-blocks are skipped.
   std::unique_ptr<TExtension> ReadExtension();
   // The extension blocks starting at Introducer; on return Introducer is the byte after them.
   // Graphic control and comment blocks are returned (null when none); loop blocks set the image's

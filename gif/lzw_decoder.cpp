@@ -84,7 +84,7 @@ struct TCodeTables {
 class TLZWDecoder {
  public:
   TLZWDecoder(TCodeReader& reader, TPixelWriter& writer, TProgressReporter& progress, TCodeTables& tables,
-              int minCodeSize, int colorBits, bool accept, bool& corrupt)
+              int minCodeSize, int pixelBits, bool accept, bool& corrupt)
       : reader_(reader),
         writer_(writer),
         progress_(progress),
@@ -93,7 +93,7 @@ class TLZWDecoder {
         clearCode_(1 << minCodeSize),
         endCode_(clearCode_ + 1),
         firstFree_(clearCode_ + 2),
-        colorMask_((1u << std::clamp(colorBits, 0, 16)) - 1),
+        pixelMask_((1u << std::clamp(pixelBits, 1, 8)) - 1),
         accept_(accept),
         corrupt_(corrupt) {
     ResetCodeWidth();
@@ -107,15 +107,23 @@ class TLZWDecoder {
     while (code != endCode_ && code != TCodeReader::NoMoreData && !writer_.Finished()) {
       if (code == clearCode_) {
         Clear();
-        code = reader_.NextCode();
+      } else if (!hasPrevious_) {
+        // The first code after a clear (or of a stream without one) is a literal and defines
+        // no table entry; a table code here has nothing to refer to.
+        if (code >= clearCode_) {
+          if (!accept_) throw EInvalidGraphicOperation(SGIFDataCorrupt);
+          corrupt_ = true;
+          break;
+        }
+        first_ = static_cast<uint32_t>(code);
+        writer_.PutPixel(first_ & pixelMask_);
         previous_ = code;
-        if (code == TCodeReader::NoMoreData) break;
-        first_ = code & colorMask_;
-        writer_.PutPixel(first_);
-        full_ = false;
+        hasPrevious_ = true;
+      } else if (corrupt_) {
+        // A clamped code size marks the data corrupt: past the literal after a clear code, nothing
+        // is decoded.
+        break;
       } else {
-        // A clamped code size marks the data corrupt: nothing past the first clear is decoded.
-        if (corrupt_) break;
         if (!(Direct8 && WriteDirect(code)) && !WriteThroughStack(code)) break;
         AddEntry();
         previous_ = code;
@@ -138,18 +146,20 @@ class TLZWDecoder {
     if (next_ > firstFree_) std::memset(&t_.Length[firstFree_], 0, (next_ - firstFree_) * sizeof(uint16_t));
     ResetCodeWidth();
     next_ = firstFree_;
+    hasPrevious_ = false;
+    full_ = false;
   }
 
   // Length of the string of Code when it is known, else 0.
-  int KnownLength(int code) const { return code <= static_cast<int>(colorMask_) ? 1 : t_.Length[code]; }
+  int KnownLength(int code) const { return code < clearCode_ ? 1 : t_.Length[code]; }
 
   // Writes the string of Code backwards ending at Last; returns its first pixel.
   uint32_t WriteStringBackwards(uint32_t code, uint8_t* last) const {
-    while (code > colorMask_) {
-      *last-- = static_cast<uint8_t>(t_.Suffix[code]);
+    while (code >= static_cast<uint32_t>(clearCode_)) {
+      *last-- = static_cast<uint8_t>(t_.Suffix[code] & pixelMask_);
       code = t_.Prefix[code];
     }
-    *last = static_cast<uint8_t>(code);
+    *last = static_cast<uint8_t>(code & pixelMask_);
     return code;
   }
 
@@ -164,7 +174,7 @@ class TLZWDecoder {
     if (defined) {
       first_ = WriteStringBackwards(code, out + length - 1);
     } else {
-      out[length - 1] = static_cast<uint8_t>(first_);
+      out[length - 1] = static_cast<uint8_t>(first_ & pixelMask_);
       first_ = WriteStringBackwards(previous_, out + length - 2);
     }
     writer_.Advance(length);
@@ -182,7 +192,7 @@ class TLZWDecoder {
     } else {
       chain = code;
     }
-    while (chain > colorMask_) {
+    while (chain >= static_cast<uint32_t>(clearCode_)) {
       if (depth > kStackLimit) {
         if (!accept_) throw EInvalidGraphicOperation(SGIFDataCorrupt);
         corrupt_ = true;
@@ -191,9 +201,9 @@ class TLZWDecoder {
       t_.Stack[depth++] = t_.Suffix[chain];
       chain = t_.Prefix[chain];
     }
-    first_ = chain & colorMask_;
+    first_ = chain;
     t_.Stack[depth++] = static_cast<uint16_t>(first_);
-    while (depth > 0) writer_.PutPixel(t_.Stack[--depth] & colorMask_);
+    while (depth > 0) writer_.PutPixel(t_.Stack[--depth] & pixelMask_);
     return true;
   }
 
@@ -222,7 +232,8 @@ class TLZWDecoder {
   const int clearCode_;
   const int endCode_;
   const int firstFree_;
-  const uint32_t colorMask_;
+  // Literals are the codes below the clear code; values wider than a pixel keep their low bits.
+  const uint32_t pixelMask_;
   const bool accept_;
   bool& corrupt_;
 
@@ -231,6 +242,7 @@ class TLZWDecoder {
   int next_ = 0;
   int previous_ = 0;
   uint32_t first_ = 0;
+  bool hasPrevious_ = false;  // a code has been decoded since the last clear
   bool full_ = false;
 };
 
@@ -245,7 +257,8 @@ int ReadMinimumCodeSize(TStream& codes, bool accept, bool& corrupt) {
 }  // namespace
 
 void DecodeLZW(TStream& Codes, int Width, int Height, int Depth, bool Interlaced, TDecodeProgressHook Hook,
-               TGraphic* HookOwner, bool& Corrupt, uint8_t* Pixels, int ColorBits, bool AcceptCorruptData) {
+               TGraphic* HookOwner, bool& Corrupt, uint8_t* Pixels, bool AcceptCorruptData, int ClipWidth,
+               int ClipHeight) {
   Corrupt = false;
   if (Hook != nullptr) Hook(HookOwner, psStarting, 0, std::string());
   try {
@@ -253,10 +266,9 @@ void DecodeLZW(TStream& Codes, int Width, int Height, int Depth, bool Interlaced
     // Value-initialised: entries never defined read as prefix 0, suffix 0.
     auto tables = std::make_unique<TCodeTables>();
     TCodeReader reader(Codes);
-    TPixelWriter writer(Pixels, Width, Height, Depth, Interlaced);
+    TPixelWriter writer(Pixels, Width, Height, Depth, Interlaced, ClipWidth, ClipHeight);
     TProgressReporter progress(Hook, HookOwner, reader);
-    TLZWDecoder decoder(reader, writer, progress, *tables, minCodeSize, ColorBits, AcceptCorruptData,
-                        Corrupt);
+    TLZWDecoder decoder(reader, writer, progress, *tables, minCodeSize, Depth, AcceptCorruptData, Corrupt);
     if (Depth == 8)
       decoder.Run<true>();
     else

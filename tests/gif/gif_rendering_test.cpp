@@ -262,11 +262,11 @@ TEST(CopyRulesTest, FramesBetweenImages) {
 
   // A frame into a bitmap: the decoded pixels, with the transparent colour when it has one.
   TBitmap bitmap;
-  from.TransparentColor = 0x0F1C41;
+  from.TransparentColor = 0x411C0F;  // entry 2
   bitmap.AssignFrom(source.get());
   EXPECT_EQ(bitmap.ImageWidth(), 2);
   EXPECT_TRUE(bitmap.Transparent());
-  EXPECT_EQ(bitmap.TransparentColor() & 0xFFFFFF, 0x0F1C41);
+  EXPECT_EQ(bitmap.TransparentColor() & 0xFFFFFF, 0x411C0F);
   // An empty image empties the target; null resets a frame.
   TGIFImage empty;
   bitmap.AssignFrom(&empty);

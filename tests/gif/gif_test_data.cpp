@@ -45,11 +45,8 @@ namespace {
 // after the first that follows a clear, and widens when its next free code reaches 2^width.
 class WidthTracker {
  public:
-  // Without a leading clear code the decoder defines an entry for the very first code too.
-  WidthTracker(CodePacker& packer, int minCodeSize, bool leadingClear) : packer_(packer), min_(minCodeSize) {
-    Reset();
-    first_ = leadingClear;
-  }
+  // A stream without a leading clear code starts in the state a clear code leaves.
+  WidthTracker(CodePacker& packer, int minCodeSize) : packer_(packer), min_(minCodeSize) { Reset(); }
   void Reset() {
     width_ = min_ + 1;
     next_ = (1 << min_) + 2;
@@ -81,13 +78,10 @@ class WidthTracker {
 Bytes LzwEncode(const Bytes& pixels, int minCodeSize, const EncodeOptions& options) {
   const int clear = 1 << minCodeSize;
   CodePacker packer;
-  WidthTracker out(packer, minCodeSize, options.LeadingClear);
+  WidthTracker out(packer, minCodeSize);
   std::map<std::pair<int, int>, int> table;
   int next = clear + 2;
   if (options.LeadingClear) out.EmitClear();
-  // Without a leading clear the decoder's table is one entry out of step with an encoder's, so
-  // only literal codes are written then.
-  if (!options.LeadingClear) next = 4096;
   if (!pixels.empty()) {
     int current = pixels[0];
     for (size_t i = 1; i < pixels.size(); ++i) {
@@ -100,7 +94,7 @@ Bytes LzwEncode(const Bytes& pixels, int minCodeSize, const EncodeOptions& optio
       out.Emit(current);
       if (next < 4096) {
         table[{current, pixel}] = next++;
-      } else if (options.ClearWhenFull && options.LeadingClear) {
+      } else if (options.ClearWhenFull) {
         out.EmitClear();
         table.clear();
         next = clear + 2;

@@ -48,8 +48,7 @@ Decoded Decode(const Bytes& codeData, int width, int height, int bits, bool inte
   codes.Assign(codeData);
   Bytes buffer(static_cast<size_t>(height * DIBRowBytes(width, depth)), 0);
   Decoded result;
-  DecodeLZW(codes, width, height, depth, interlaced, nullptr, nullptr, result.corrupt, buffer.data(), bits,
-            accept);
+  DecodeLZW(codes, width, height, depth, interlaced, nullptr, nullptr, result.corrupt, buffer.data(), accept);
   result.pixels = Unpack(buffer, width, height, depth);
   return result;
 }
@@ -195,16 +194,22 @@ TEST(DecodeLZWTest, FullTableKeepsDecodingWithAndWithoutClear) {
   EXPECT_EQ(Decode(test::CodeData(small, 4, keepGoing), w, h, 4).pixels, AsInts(small));
 }
 
-TEST(DecodeLZWTest, StreamWithoutLeadingClearStartsFromPixelZero) {
+TEST(DecodeLZWTest, StreamWithoutLeadingClearDefinesNoEntryForItsFirstCode) {
   test::EncodeOptions noClear;
   noClear.LeadingClear = false;
-  const Bytes pixels = test::PatternPixels(40, 4, 3);
-  EXPECT_EQ(Decode(test::CodeData(pixels, 2, noClear), 8, 5, 2).pixels, AsInts(pixels));
+  const Bytes pixels = test::PatternPixels(400, 4, 3);
+  EXPECT_EQ(Decode(test::CodeData(pixels, 2, noClear), 20, 20, 2).pixels, AsInts(pixels));
 
-  // Min code size 2: the first code 6 is not yet defined, so it is the previous string (pixel
-  // 0) followed by its first pixel (0).
-  const Decoded d = Decode(Packed(2, {{6, 3}, {1, 3}, {5, 4}}), 3, 1, 2);
-  EXPECT_EQ(d.pixels, (std::vector<int>{0, 0, 1}));
+  // Min code size 2, no clear: 1 is a literal and defines nothing, so 6 (the next free code) is
+  // "1 1"; 6 then names entry 6 = "1 1" itself (and defines 7, which widens the codes).
+  const Decoded d = Decode(Packed(2, {{1, 3}, {6, 3}, {6, 3}, {5, 4}}), 5, 1, 2);
+  EXPECT_EQ(d.pixels, (std::vector<int>{1, 1, 1, 1, 1}));
+  EXPECT_FALSE(d.corrupt);
+
+  // A table code with nothing before it has nothing to refer to: corrupt.
+  const Decoded lost = Decode(Packed(2, {{6, 3}, {1, 3}, {5, 3}}), 3, 1, 2);
+  EXPECT_TRUE(lost.corrupt);
+  EXPECT_EQ(lost.pixels, (std::vector<int>{0, 0, 0}));
 }
 
 TEST(DecodeLZWTest, CodesAtAndAboveNextFreeCode) {
@@ -215,11 +220,19 @@ TEST(DecodeLZWTest, CodesAtAndAboveNextFreeCode) {
   EXPECT_FALSE(d.corrupt);
 }
 
-TEST(DecodeLZWTest, LiteralsAboveTheColourMaskUseTheTables) {
-  // A 2-colour image with min code size 2: codes 2 and 3 are not literals; their (empty) table
-  // entries give the string 0 0.
-  const Decoded d = Decode(Packed(2, {{4, 3}, {1, 3}, {2, 3}, {5, 3}}), 5, 1, 1);
-  EXPECT_EQ(d.pixels, (std::vector<int>{1, 0, 0, 0, 0}));
+TEST(DecodeLZWTest, LiteralsAreTheCodesBelowTheClearCode) {
+  // A 2-colour image written with min code size 2: 2 and 3 are literals too (kept to the 1-bit
+  // pixel's low bit), not table lookups; entry 6 = "1 2" is then found by its code.
+  const Decoded two = Decode(Packed(2, {{4, 3}, {1, 3}, {2, 3}, {3, 3}, {6, 4}, {5, 4}}), 6, 1, 1);
+  EXPECT_EQ(two.pixels, (std::vector<int>{1, 0, 1, 1, 0, 0}));
+
+  // Min code size 6 with a 128-colour table (8-bit pixels): values 64..127 are never literals,
+  // and codes 66.. are table entries whatever the table's size.
+  const Bytes pixels = test::PatternPixels(600, 64, 9);
+  EXPECT_EQ(Decode(test::CodeData(pixels, 6), 30, 20, 7).pixels, AsInts(pixels));
+  // Min code size 8 into 8-bit pixels: values up to 255 come through whole.
+  Bytes wide = test::PatternPixels(256, 256, 4);
+  EXPECT_EQ(Decode(test::CodeData(wide, 8), 16, 16, 8).pixels, AsInts(wide));
 }
 
 TEST(DecodeLZWTest, EarlyEndAndExhaustedDataKeepRowsWritten) {
@@ -301,7 +314,7 @@ TEST(DecodeLZWTest, ReportsProgressPerCodeAndOnEveryExit) {
   Bytes buffer(2000 * 4, 0);
   bool corrupt = false;
   g_calls.clear();
-  DecodeLZW(codes, 2000, 1, 8, false, &RecordProgress, nullptr, corrupt, buffer.data(), 4, true);
+  DecodeLZW(codes, 2000, 1, 8, false, &RecordProgress, nullptr, corrupt, buffer.data(), true);
   ASSERT_GE(g_calls.size(), 3u);
   EXPECT_EQ(g_calls.front().stage, psStarting);
   EXPECT_EQ(g_calls.back().stage, psEnding);
@@ -317,7 +330,7 @@ TEST(DecodeLZWTest, ReportsProgressPerCodeAndOnEveryExit) {
   g_calls.clear();
   TMemoryStream bad;
   bad.Assign(Bytes{12, 1, 0});
-  EXPECT_THROW(DecodeLZW(bad, 4, 1, 8, false, &RecordProgress, nullptr, corrupt, buffer.data(), 8, false),
+  EXPECT_THROW(DecodeLZW(bad, 4, 1, 8, false, &RecordProgress, nullptr, corrupt, buffer.data(), false),
                EInvalidGraphicOperation);
   ASSERT_EQ(g_calls.size(), 2u);
   EXPECT_EQ(g_calls[1].stage, psEnding);
