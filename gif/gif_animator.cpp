@@ -2,6 +2,7 @@
 
 #include "framework/application.h"
 #include "framework/win_control.h"
+#include "gif/composed_surface.h"
 #include "gif/gif_frame.h"
 #include "gif/stretch_transparent.h"
 #include "picture/bitmap.h"
@@ -146,8 +147,23 @@ TRect TGIFAnimator::FrameBox(int Index) const {
   return Bounds(frame->Origin.X, frame->Origin.Y, frame->FrameWidth(), frame->FrameHeight());
 }
 
-void TGIFAnimator::DrawFrameAt(TCanvas& Canvas, int Index) const {
-  image_->FrameAt(Index)->DrawFrame(Canvas, FrameBox(Index), true);
+void TGIFAnimator::DrawFrameAt(TBitmap& Target, int Index) const {
+  TGIFFrame* frame = image_->FrameAt(Index);
+  // Decoded frames are copied straight onto the composition surface; other frames (made from
+  // other graphics) are drawn by the canvas.
+  TComposedSurface surface(Target);
+  if (surface.DrawFrame(*frame, frame->Origin.X, frame->Origin.Y, true)) return;
+  frame->DrawFrame(Target.Canvas(), FrameBox(Index), true);
+}
+
+void TGIFAnimator::FillBackground(TBitmap& Target, const TRect& Rect) const {
+  TCanvas& canvas = Target.Canvas();
+  TComposedSurface surface(Target);
+  if (surface.Valid()) {
+    surface.Fill(Rect, static_cast<TColor>(ColorToRGB(canvas.Brush().Color()) & 0xFFFFFF));
+  } else {
+    canvas.FillRect(Rect);
+  }
 }
 
 TColor TGIFAnimator::ChooseBackground(TBitmap& Bitmap, TColor& TransColor) const {
@@ -181,16 +197,16 @@ int TGIFAnimator::FirstFrameToLayDown(int Index) const {
   return first;
 }
 
-void TGIFAnimator::LayDownFrames(TCanvas& Canvas, int First, int Index) const {
+void TGIFAnimator::LayDownFrames(TBitmap& Target, int First, int Index) const {
   for (int i = First; i < Index; ++i) {
     switch (image_->FrameAt(i)->DisposalMethod) {
       case DisposalUnspecified:
       case DisposalLeave:
-        DrawFrameAt(Canvas, i);
+        DrawFrameAt(Target, i);
         break;
       case DisposalBackground:
         // At the first frame the background is what the fill laid down already.
-        if (i > First) Canvas.FillRect(FrameBox(i));
+        if (i > First) FillBackground(Target, FrameBox(i));
         break;
       default:
         break;  // restored to what was before it, or unknown: the frame leaves no trace
@@ -202,20 +218,32 @@ TBitmap* TGIFAnimator::ComposeFrame(int Index, TColor& TransColor) {
   Index = std::min(Index, image_->FrameCount() - 1);
   const bool reuse = cached_frame_ != nullptr && cached_index_ == Index - 1 && cached_index_ >= 0 &&
                      image_->FrameAt(cached_index_)->DisposalMethod != DisposalPrevious;
+  const int width = image_->LogicalWidth();
+  const int height = image_->LogicalHeight();
   std::unique_ptr<TBitmap> rebuilt;
   TBitmap* result = nullptr;
   if (reuse) {
     result = cached_frame_.get();
     TransColor = cached_trans_color_;
   } else {
-    cached_frame_.reset();
-    rebuilt = std::make_unique<TBitmap>();
+    // A rebuild lays down a full background first, so the kept surface is refilled rather than
+    // replaced when its size still fits: fresh pixel memory is costly to touch.
+    if (cached_frame_ != nullptr && cached_frame_->ImageWidth() == width &&
+        cached_frame_->ImageHeight() == height && TComposedSurface(*cached_frame_).Valid()) {
+      rebuilt = std::move(cached_frame_);
+      rebuilt->SetTransparent(false);
+      rebuilt->SetTransparentColor(clDefault);
+    } else {
+      cached_frame_.reset();
+      rebuilt = TComposedSurface::NewBitmap(width, height);
+      if (rebuilt == nullptr) rebuilt = std::make_unique<TBitmap>();
+    }
     result = rebuilt.get();
   }
 
   TCanvas& canvas = result->Canvas();
   TCanvasGuard locked(canvas);
-  if (!reuse) result->SetSize(image_->LogicalWidth(), image_->LogicalHeight());
+  if (!reuse) result->SetSize(width, height);
   HDC dc = canvas.Handle();
   HPALETTE palette = image_->PaletteHandle();
   HPALETTE oldPalette = nullptr;
@@ -227,14 +255,14 @@ TBitmap* TGIFAnimator::ComposeFrame(int Index, TColor& TransColor) {
     if (reuse) {
       // One step forward: only the previous frame's disposal and the new frame are drawn.
       if (image_->FrameAt(cached_index_)->DisposalMethod == DisposalBackground) {
-        canvas.FillRect(FrameBox(cached_index_));
+        FillBackground(*result, FrameBox(cached_index_));
       }
     } else {
       canvas.Brush().SetColor(ChooseBackground(*result, TransColor));
-      canvas.FillRect(Rect(0, 0, result->ImageWidth(), result->ImageHeight()));
-      LayDownFrames(canvas, FirstFrameToLayDown(Index), Index);
+      FillBackground(*result, Rect(0, 0, result->ImageWidth(), result->ImageHeight()));
+      LayDownFrames(*result, FirstFrameToLayDown(Index), Index);
     }
-    DrawFrameAt(canvas, Index);
+    DrawFrameAt(*result, Index);
     if (!reuse && TransColor != clNone && transparent_) {
       result->SetTransparentColor(PaletteColor(TransColor));
       result->SetTransparent(true);
@@ -273,8 +301,17 @@ void TGIFAnimator::DrawImage() {
   TCanvasGuard locked(frame->Canvas());
   const TRect dest = DestinationFor(*frame);
   if (transColor != clNone && transparent_) {
-    StretchTransparent(Canvas(), dest.Left, dest.Top, dest.Width(), dest.Height(), *frame,
-                       Rect(0, 0, frame->ImageWidth(), frame->ImageHeight()), transColor);
+    const int width = frame->ImageWidth();
+    const int height = frame->ImageHeight();
+    if (dest.Width() == width && dest.Height() == height) {
+      // Unscaled, a colour-keyed copy leaves the same pixels as the masked drawing, without its
+      // four scratch bitmaps of the frame's size.
+      TransparentBlt(Canvas().Handle(), dest.Left, dest.Top, width, height, frame->Canvas().Handle(), 0, 0,
+                     width, height, ColorToRGB(transColor) & 0xFFFFFF);
+    } else {
+      StretchTransparent(Canvas(), dest.Left, dest.Top, dest.Width(), dest.Height(), *frame,
+                         Rect(0, 0, width, height), transColor);
+    }
   } else {
     frame->DrawInto(Canvas(), dest);
   }

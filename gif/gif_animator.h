@@ -79,10 +79,12 @@ class TGIFAnimator : public TImageControlBase {
 
  private:
   TRect FrameBox(int Index) const;
-  void DrawFrameAt(TCanvas& Canvas, int Index) const;
+  void DrawFrameAt(TBitmap& Target, int Index) const;
+  // Fills Rect with the target canvas's brush colour.
+  void FillBackground(TBitmap& Target, const TRect& Rect) const;
   TColor ChooseBackground(TBitmap& Bitmap, TColor& TransColor) const;
   int FirstFrameToLayDown(int Index) const;
-  void LayDownFrames(TCanvas& Canvas, int First, int Index) const;
+  void LayDownFrames(TBitmap& Target, int First, int Index) const;
   TRect DestinationFor(const TBitmap& Frame) const;
   void SetDrawingFlag(bool& Field, bool Value);
   void StepFrame();

@@ -108,7 +108,10 @@ void StretchTransparent(TCanvas& Canvas, int X, int Y, int Width, int Height, TB
     } else {
       if (TransparentColor == clDefault)
         TransparentColor = static_cast<TColor>(GetPixel(src, 0, bitmapHeight - 1));
-      const COLORREF maskColor = monochrome ? 0xFFFFFF : ColorToRGB(TransparentColor);
+      // A monochrome device bitmap keys its white; a 1-bit section has colours of its own, and its
+      // transparent colour is one of them.
+      const bool keysWhite = monochrome && Bitmap.StorageKind() != skDIB;
+      const COLORREF maskColor = keysWhite ? 0xFFFFFF : ColorToRGB(TransparentColor);
       MaskedStretch(dst, X, Y, Width, Height, src, Source, maskColor, Bitmap.PaletteHandle());
     }
   } catch (...) {
