@@ -246,12 +246,17 @@ class TLZWDecoder {
   bool full_ = false;
 };
 
+// Code sizes up to 11 leave room for the clear and end codes among the 12-bit codes; encoders
+// write sizes above 8 for images of few colours, and the pixels keep their low bits.
+constexpr int kMinCodeSize = 2;
+constexpr int kMaxCodeSize = 11;
+
 int ReadMinimumCodeSize(TStream& codes, bool accept, bool& corrupt) {
   const int size = codes.ReadByte();
-  if (size >= 2 && size <= 9) return size;
+  if (size >= kMinCodeSize && size <= kMaxCodeSize) return size;
   if (!accept) throw EInvalidGraphicOperation(SGIFCodeSizeRange);
   corrupt = true;
-  return std::clamp(size, 2, 9);
+  return std::clamp(size, kMinCodeSize, kMaxCodeSize);
 }
 
 }  // namespace

@@ -272,9 +272,13 @@ TEST(DecodeLZWTest, CodeSizeOutOfRange) {
   const Decoded d = Decode(Packed(1, {{4, 3}, {1, 3}, {4, 3}, {2, 3}, {3, 3}}), 4, 1, 2);
   EXPECT_TRUE(d.corrupt);
   EXPECT_EQ(d.pixels, (std::vector<int>{1, 2, 0, 0}));
-  // Refused without it.
+  // Sizes up to 11 are taken as they are: size 11 starts with 12-bit codes, clear code 2048.
+  const Decoded wide = Decode(Packed(11, {{2048, 12}, {7, 12}, {200, 12}, {2050, 12}, {2049, 12}}), 4, 1, 4);
+  EXPECT_FALSE(wide.corrupt);
+  EXPECT_EQ(wide.pixels, (std::vector<int>{7, 200 & 15, 7, 200 & 15}));
+  // Refused without accepting corrupt data.
   try {
-    Decode(Packed(10, {{1024, 11}}), 4, 1, 8, false, false);
+    Decode(Packed(12, {{1024, 11}}), 4, 1, 8, false, false);
     FAIL() << "no exception";
   } catch (const EInvalidGraphicOperation& e) {
     EXPECT_STREQ(e.what(), "GIF code size not in range 2 to 9");
