@@ -1,16 +1,24 @@
 #include "framework/application.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QWidget>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 
 #include "framework/control_widget.h"
 #include "framework/exception.h"
 #include "framework/form.h"
 #include "framework/qt_dialog_service.h"
 #include "framework/screen.h"
+#include "framework/thread.h"
 #include "platform/gdi/gdi.h"
 
 namespace lumivane {
@@ -56,9 +64,24 @@ class TKeyFilter : public QObject {
 };
 
 namespace {
+// Both global objects live in this one translation unit, so their order is fixed: the screen is
+// constructed first and destroyed last, after the application has destroyed its forms (which
+// remove themselves from the screen).
+TScreen the_screen;
 TApplication the_application;
+
+// The pipe a termination signal writes to; the event loop reads it.
+int signal_pipe[2] = {-1, -1};
+
+void OnTerminationSignal(int signal) {
+  const int saved = errno;
+  const char byte = static_cast<char>(signal);
+  [[maybe_unused]] const ssize_t written = write(signal_pipe[1], &byte, 1);
+  errno = saved;
+}
 }  // namespace
 
+TScreen* const Screen = &the_screen;
 TApplication* const Application = &the_application;
 
 TApplication::TApplication() : TComponent(nullptr), main_thread_(std::this_thread::get_id()) {}
@@ -94,6 +117,20 @@ void TApplication::EnsureQtHooks() {
   key_filter_ = new TKeyFilter;
   app->installEventFilter(key_filter_);
   SetScreenMetrics(Screen->Width(), Screen->Height());
+  static bool exitHookInstalled = false;
+  if (!exitHookInstalled) {
+    exitHookInstalled = true;
+    std::atexit(&TApplication::ShutdownAtExit);
+  }
+}
+
+void TApplication::ShutdownAtExit() {
+  TApplication& app = the_application;
+  app.terminated_ = true;
+  if (!app.running_ || !app.IsMainThread()) return;
+  app.running_ = false;
+  app.signal_notifier_.reset();
+  app.DestroyForms();
 }
 
 void TApplication::AddForm(TForm* form) {
@@ -114,6 +151,7 @@ void TApplication::Run() {
   }
   while (!terminated_ && main_form_ != nullptr) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::EventLoopExec);
+    TThread::CheckSynchronize();
   }
   running_ = false;
   DestroyForms();
@@ -180,7 +218,15 @@ std::string TApplication::ErrorReportText(const std::string& message) {
 }
 
 void TApplication::ShowException(const std::exception& E) {
-  DialogService().MessageBox(title_, ErrorReportText(E.what()), TDialogIcon::Error);
+  if (reporting_) return;
+  reporting_ = true;
+  try {
+    DialogService().MessageBox(title_, ErrorReportText(E.what()), TDialogIcon::Error);
+  } catch (...) {
+    reporting_ = false;
+    throw;
+  }
+  reporting_ = false;
 }
 
 // ---- threads --------------------------------------------------------------------------------
@@ -192,30 +238,50 @@ bool TApplication::IsMainThread() const {
   return std::this_thread::get_id() == main_thread_;
 }
 
-void TApplication::RunOnMainThread(const std::function<void()>& fn) {
-  if (IsMainThread() || QCoreApplication::instance() == nullptr) {
-    fn();
-    return;
-  }
-  std::exception_ptr error;
-  QMetaObject::invokeMethod(
-      QCoreApplication::instance(),
-      [&] {
-        try {
-          fn();
-        } catch (...) {
-          error = std::current_exception();
-        }
-      },
-      Qt::BlockingQueuedConnection);
-  if (error) std::rethrow_exception(error);
-}
+void TApplication::RunOnMainThread(const std::function<void()>& fn) { TThread::Synchronize(nullptr, fn); }
 
 void TApplication::QueueOnMainThread(std::function<void()> fn) {
   QCoreApplication* app = QCoreApplication::instance();
   if (app == nullptr) return;
   QMetaObject::invokeMethod(
       app, [this, fn = std::move(fn)] { Guard(this, fn); }, Qt::QueuedConnection);
+}
+
+// ---- termination signals ------------------------------------------------------------------
+
+void TApplication::HandleTerminationSignals() {
+  if (signal_notifier_ != nullptr || QCoreApplication::instance() == nullptr) return;
+  if (signal_pipe[0] < 0 && pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  signal_notifier_ = std::make_unique<QSocketNotifier>(signal_pipe[0], QSocketNotifier::Read);
+  QObject::connect(signal_notifier_.get(), &QSocketNotifier::activated, [this] {
+    char bytes[16];
+    while (read(signal_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+    Guard(this, [this] { CloseOnRequest(); });
+  });
+  struct sigaction action {};
+  action.sa_handler = &OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+void TApplication::CloseOnRequest() {
+  // The main form first, so that what it saves describes the window as it stands; a modal
+  // dialog open above it would keep its own loop running, so it is closed too.
+  if (main_form_ != nullptr) main_form_->Close();
+  for (int guard = 0; guard < 16; ++guard) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) break;
+    TControl* control = TControlWidget::ControlOf(modal);
+    if (auto* form = dynamic_cast<TForm*>(control)) {
+      form->Close();
+      form->Hide();
+    } else {
+      modal->close();
+      modal->hide();
+    }
+  }
 }
 
 // ---- dialogs --------------------------------------------------------------------------------

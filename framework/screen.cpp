@@ -14,8 +14,6 @@ namespace lumivane {
 
 namespace {
 
-TScreen the_screen;
-
 // The size the environment forces ("1024x768"), or false.
 bool EnvironmentSize(int& width, int& height) {
   const char* text = std::getenv("LUMIVANE_SCREEN_SIZE");
@@ -39,7 +37,7 @@ QSize PlatformSize() {
 
 }  // namespace
 
-TScreen* const Screen = &the_screen;
+// The screen object itself is defined beside the application object, which fixes their order.
 
 int TScreen::Width() const { return forced_width_ > 0 ? forced_width_ : PlatformSize().width(); }
 int TScreen::Height() const { return forced_height_ > 0 ? forced_height_ : PlatformSize().height(); }

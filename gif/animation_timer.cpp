@@ -1,13 +1,9 @@
 #include "gif/animation_timer.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QTimer>
 #include <chrono>
 #include <climits>
-#include <deque>
 
 #include "framework/application.h"
 #include "framework/exception.h"
@@ -20,79 +16,8 @@ constexpr const char* SNoTimers = "Not enough timers available";
 constexpr uintptr_t kTimerId = 1;
 // How long a thread whose ticks are suppressed sleeps before it looks again.
 constexpr auto kSuppressedPoll = std::chrono::milliseconds(20);
-// How long a main-thread wait sleeps at most before it looks for new calls to serve.
-constexpr auto kServePoll = std::chrono::milliseconds(5);
-
-// A call a worker thread waits to have run on the main thread.
-struct TMainThreadCall {
-  std::function<void()> Method;
-  std::shared_ptr<TTimerThread> Thread;
-  bool Done = false;
-  std::exception_ptr Error;
-};
-
-// The calls waiting for the main thread, in the order they were made. Never destroyed, so that
-// a worker still running while the process ends finds it intact.
-struct TCallQueue {
-  std::mutex Mutex;
-  std::condition_variable Changed;
-  std::deque<std::shared_ptr<TMainThreadCall>> Calls;
-};
-
-TCallQueue& MainThreadCalls() {
-  static auto* queue = new TCallQueue;
-  return *queue;
-}
-
-// Nice values standing for the thread priorities, idle to time-critical.
-constexpr int kNiceFor[] = {19, 10, 5, 0, -5, -10, -20};
 
 }  // namespace
-
-// ---- calls onto the main thread ---------------------------------------------------------------
-
-void ServeMainThreadCalls() {
-  TCallQueue& queue = MainThreadCalls();
-  for (;;) {
-    std::shared_ptr<TMainThreadCall> call;
-    {
-      std::lock_guard<std::mutex> guard(queue.Mutex);
-      if (queue.Calls.empty()) return;
-      call = std::move(queue.Calls.front());
-      queue.Calls.pop_front();
-    }
-    TTimerThread& thread = *call->Thread;
-    {
-      std::lock_guard<std::mutex> guard(thread.mutex_);
-      thread.serving_ = true;
-    }
-    try {
-      call->Method();
-    } catch (...) {
-      call->Error = std::current_exception();
-    }
-    {
-      std::lock_guard<std::mutex> guard(thread.mutex_);
-      thread.serving_ = false;
-    }
-    {
-      std::lock_guard<std::mutex> guard(queue.Mutex);
-      call->Done = true;
-    }
-    queue.Changed.notify_all();
-  }
-}
-
-void WaitServingMainThreadCalls(const std::function<bool()>& Ready) {
-  TCallQueue& queue = MainThreadCalls();
-  const bool mainThread = Application->IsMainThread();
-  for (;;) {
-    if (mainThread) ServeMainThreadCalls();
-    if (Ready()) return;
-    std::unique_lock<std::mutex> lock(queue.Mutex);
-    queue.Changed.wait_for(lock, kServePoll, [&] { return mainThread && !queue.Calls.empty(); });
-  }
-}
 
 // ---- the worker thread ----------------------------------------------------------------------
 
@@ -102,159 +27,70 @@ std::shared_ptr<TTimerThread> TTimerThread::Create(TAnimationTimer* Owner) {
   return thread;
 }
 
-TTimerThread::TTimerThread(TAnimationTimer* Owner) : owner_(Owner) {}
+TTimerThread::TTimerThread(TAnimationTimer* Owner) : TThread(true), owner_(Owner) {}
 
 TTimerThread::~TTimerThread() = default;
 
-void TTimerThread::Start() {
-  std::lock_guard<std::mutex> guard(mutex_);
-  // The body holds its own reference, so the object outlives the timer when it must.
-  std::thread worker([self = shared_from_this()] { self->Execute(); });
-  worker_id_ = worker.get_id();
-  worker.detach();
-}
-
-bool TTimerThread::Suspended() const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return paused_;
-}
-
-void TTimerThread::Suspend() {
-  std::lock_guard<std::mutex> guard(mutex_);
-  paused_ = true;
-  wake_.notify_all();
-}
-
-void TTimerThread::Resume() {
-  std::lock_guard<std::mutex> guard(mutex_);
-  paused_ = false;
-  wake_.notify_all();
-}
-
-void TTimerThread::Terminate() {
-  std::lock_guard<std::mutex> guard(mutex_);
-  terminated_ = true;
-  wake_.notify_all();
-}
-
-bool TTimerThread::Terminated() const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return terminated_;
-}
-
-TThreadPriority TTimerThread::Priority() const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return priority_;
-}
-
-void TTimerThread::SetPriority(TThreadPriority Value) {
-  std::lock_guard<std::mutex> guard(mutex_);
-  priority_ = Value;
-}
-
 uint32_t TTimerThread::Interval() const {
-  std::lock_guard<std::mutex> guard(mutex_);
+  std::lock_guard<std::mutex> guard(Mutex);
   return interval_;
 }
 
 void TTimerThread::SetInterval(uint32_t Value) {
-  std::lock_guard<std::mutex> guard(mutex_);
+  std::lock_guard<std::mutex> guard(Mutex);
   interval_ = Value;
 }
 
 TAnimationTimer* TTimerThread::Owner() const {
-  std::lock_guard<std::mutex> guard(mutex_);
+  std::lock_guard<std::mutex> guard(Mutex);
   return owner_;
 }
 
 void TTimerThread::DetachOwner() {
-  std::lock_guard<std::mutex> guard(mutex_);
+  std::lock_guard<std::mutex> guard(Mutex);
   owner_ = nullptr;
 }
 
-bool TTimerThread::IsWorkerThread() const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return std::this_thread::get_id() == worker_id_;
-}
-
 bool TTimerThread::Ticking() const {
-  std::lock_guard<std::mutex> guard(mutex_);
+  std::lock_guard<std::mutex> guard(Mutex);
   return ticking_;
-}
-
-void TTimerThread::Synchronize(const std::function<void()>& Method) {
-  if (Application->IsMainThread() || QCoreApplication::instance() == nullptr) {
-    Method();
-    return;
-  }
-  auto call = std::make_shared<TMainThreadCall>();
-  call->Method = Method;
-  call->Thread = shared_from_this();
-  TCallQueue& queue = MainThreadCalls();
-  {
-    std::lock_guard<std::mutex> guard(queue.Mutex);
-    queue.Calls.push_back(call);
-  }
-  queue.Changed.notify_all();
-  QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [] { ServeMainThreadCalls(); }, Qt::QueuedConnection);
-  {
-    std::unique_lock<std::mutex> lock(queue.Mutex);
-    queue.Changed.wait(lock, [&] { return call->Done; });
-  }
-  if (call->Error) std::rethrow_exception(call->Error);
 }
 
 void TTimerThread::WaitForTickEnd() {
   if (IsWorkerThread()) return;
-  WaitServingMainThreadCalls([this] {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return !ticking_ || serving_;
-  });
-}
-
-void TTimerThread::WaitForEnd() {
-  if (IsWorkerThread()) return;
-  WaitServingMainThreadCalls([this] {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return finished_ || serving_;
+  WaitServingMainThread([this] {
+    std::lock_guard<std::mutex> guard(Mutex);
+    return !ticking_ || ServingLocked();
   });
 }
 
 bool TTimerThread::TicksSuppressed() const {
-  return terminated_ || owner_ == nullptr || Application->Terminated();
-}
-
-void TTimerThread::ApplyPriority() {
-  if (priority_ == applied_priority_) return;
-  applied_priority_ = priority_;
-  // Raising a priority needs privileges the process may lack; the thread then keeps its own.
-  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNiceFor[priority_]);
+  return TerminatedLocked() || owner_ == nullptr || Application->Terminated();
 }
 
 bool TTimerThread::WaitUntil(std::unique_lock<std::mutex>& Lock,
                              std::chrono::steady_clock::time_point Deadline) {
   for (;;) {
-    if (terminated_) return false;
-    if (paused_) {
-      wake_.wait(Lock);
+    if (TerminatedLocked()) return false;
+    if (PausedLocked()) {
+      Wake.wait(Lock);
       continue;
     }
     if (std::chrono::steady_clock::now() >= Deadline) return true;
-    wake_.wait_until(Lock, Deadline);
+    Wake.wait_until(Lock, Deadline);
   }
 }
 
 void TTimerThread::Execute() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!terminated_) {
-    if (paused_) {
-      wake_.wait(lock);
+  std::unique_lock<std::mutex> lock(Mutex);
+  while (!TerminatedLocked()) {
+    if (PausedLocked()) {
+      Wake.wait(lock);
       continue;
     }
     ApplyPriority();
     if (TicksSuppressed()) {
-      wake_.wait_for(lock, kSuppressedPoll);
+      Wake.wait_for(lock, kSuppressedPoll);
       continue;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval_);
@@ -268,10 +104,8 @@ void TTimerThread::Execute() {
     FireTick(timer, synchronised);
     lock.lock();
     ticking_ = false;
-    wake_.notify_all();
+    Wake.notify_all();
   }
-  finished_ = true;
-  wake_.notify_all();
 }
 
 void TTimerThread::FireTick(TAnimationTimer* Timer, bool Synchronised) {
@@ -287,12 +121,12 @@ void TTimerThread::FireTick(TAnimationTimer* Timer, bool Synchronised) {
   }
   // On the main thread the timer is looked up again: it may have been stopped or destroyed
   // while the call waited there. A failing handler is reported there and the thread goes on.
-  auto self = shared_from_this();
+  auto self = std::static_pointer_cast<TTimerThread>(shared_from_this());
   Synchronize([self] {
     TAnimationTimer* timer = nullptr;
     {
-      std::lock_guard<std::mutex> guard(self->mutex_);
-      if (self->paused_ || self->terminated_) return;
+      std::lock_guard<std::mutex> guard(self->Mutex);
+      if (self->PausedLocked() || self->TerminatedLocked()) return;
       timer = self->owner_;
     }
     if (timer == nullptr) return;

@@ -3,55 +3,35 @@
 // its own (threaded mode, the default), which hands each tick to the main thread and waits for it
 // (SyncEvent) or runs it itself, or from a hidden main-thread timer (message-based mode).
 #include <atomic>
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "framework/component.h"
+#include "framework/thread.h"
 
 namespace lumivane {
 
 class TAnimationTimer;
 class TTimerWindow;
 
-// Thread priorities, lowest first; each stands for the platform priority of the same rank.
-enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
-
 // The timer message of the hidden window.
 inline constexpr uint32_t WM_TIMER = 0x0113;
-
-// Runs the calls that worker threads are waiting to have run on the main thread. The main thread
-// runs them from its event loop; code on the main thread that must wait for a worker calls this
-// (through WaitServingMainThreadCalls) so that a worker waiting for the main thread cannot
-// deadlock it.
-void ServeMainThreadCalls();
-// Waits on the main thread until Ready() holds, running the workers' main-thread calls meanwhile.
-// On any other thread it simply waits.
-void WaitServingMainThreadCalls(const std::function<bool()>& Ready);
 
 // The worker thread of a TAnimationTimer. It is created paused, sleeps for its Interval, then
 // fires a tick of its owner. Pausing is a flag the thread obeys at once while it waits and at the
 // end of a tick that is running; a wait that a pause interrupted keeps its deadline.
-class TTimerThread : public TObject, public std::enable_shared_from_this<TTimerThread> {
+class TTimerThread : public TThread {
  public:
   // Use Create: the thread keeps itself alive through a shared reference until its body ends.
   static std::shared_ptr<TTimerThread> Create(TAnimationTimer* Owner);
   ~TTimerThread() override;
 
-  bool Suspended() const;
-  void Suspend();
   // Resumes until the thread is no longer paused.
-  void Resume();
-  // Asks the body to end; it ends after its current wait or tick and is not waited for here.
-  void Terminate();
-  bool Terminated() const;
-  // The priority given to the thread; the thread applies it before its next wait.
-  TThreadPriority Priority() const;
-  void SetPriority(TThreadPriority Value);
+  using TThread::Resume;
 
   // The period of the thread's waits; copied from the owner while the thread is paused.
   uint32_t Interval() const;
@@ -61,12 +41,6 @@ class TTimerThread : public TObject, public std::enable_shared_from_this<TTimerT
   TAnimationTimer* Owner() const;
   void DetachOwner();
 
-  // Runs Method on the main thread and waits until it has run; an exception it raised is raised
-  // again here. On the main thread, or without a main-thread event loop, Method runs at once.
-  void Synchronize(const std::function<void()>& Method);
-
-  // True on the thread's own worker thread.
-  bool IsWorkerThread() const;
   // True while a tick is being fired (waited for, or run on the worker thread).
   bool Ticking() const;
   // Waits until no tick is running, serving main-thread calls meanwhile. Returns at once on the
@@ -74,36 +48,25 @@ class TTimerThread : public TObject, public std::enable_shared_from_this<TTimerT
   // tick then cannot end before the caller returns).
   void WaitForTickEnd();
   // Waits until the body has ended (not on the worker thread itself).
-  void WaitForEnd();
+  void WaitForEnd() { WaitFor(); }
 
   // The failure of the last unsynchronised tick, while it is being reported.
   std::exception_ptr PendingException;
 
- private:
-  friend void ServeMainThreadCalls();
+ protected:
+  void Execute() override;
 
+ private:
   explicit TTimerThread(TAnimationTimer* Owner);
-  void Start();
-  void Execute();
   // Waits until Deadline, staying put while paused. False when asked to terminate.
   bool WaitUntil(std::unique_lock<std::mutex>& Lock, std::chrono::steady_clock::time_point Deadline);
   bool TicksSuppressed() const;
-  void ApplyPriority();
   void FireTick(TAnimationTimer* Timer, bool Synchronised);
   void ReportException();
 
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
   TAnimationTimer* owner_;
   uint32_t interval_ = 1000;
-  bool paused_ = true;
-  bool terminated_ = false;
   bool ticking_ = false;
-  bool finished_ = false;
-  bool serving_ = false;  // the main thread is running one of this thread's calls
-  TThreadPriority priority_ = tpNormal;
-  TThreadPriority applied_priority_ = tpNormal;
-  std::thread::id worker_id_;
 };
 
 class TAnimationTimer : public TComponent {

@@ -2,8 +2,8 @@
 
 #include "framework/application.h"
 #include "framework/form.h"
+#include "framework/thread.h"
 #include "framework/win_control.h"
-#include "gif/animation_timer.h"
 #include "picture/locked_drawing.h"
 #include "platform/gdi/gdi.h"
 
@@ -75,7 +75,7 @@ void TImageControlBase::LockState() {
     return;
   }
   if (StateLock.try_lock()) return;
-  WaitServingMainThreadCalls([this] { return StateLock.try_lock(); });
+  TThread::WaitServingMainThread([this] { return StateLock.try_lock(); });
 }
 
 void TImageControlBase::UnlockState() { StateLock.unlock(); }

@@ -17,8 +17,8 @@ class TImageControlBase : public TGraphicControl {
   ~TImageControlBase() override;
 
   // Takes and releases the state lock. On the main thread the wait for the lock keeps running
-  // the calls that timer threads wait to have run there, so a worker that holds the lock while it
-  // waits for the main thread cannot deadlock it.
+  // the calls that worker threads wait to have run there, so a worker that holds the lock while
+  // it waits for the main thread cannot deadlock it.
   void LockState();
   void UnlockState();
 
