@@ -1,5 +1,8 @@
 #include "picture/image.h"
 
+#include <exception>
+
+#include "framework/application.h"
 #include "picture/icon.h"
 #include "picture/metafile.h"
 
@@ -48,7 +51,27 @@ TRect TImage::DestRect() {
 
 void TImage::Paint() {
   TGraphic* graphic = picture_.Graphic();
-  if (graphic != nullptr) graphic->DrawInto(Canvas(), DestRect());
+  if (graphic == nullptr) return;
+  try {
+    graphic->DrawInto(Canvas(), DestRect());
+  } catch (const std::exception&) {
+    EmptyAfterFailedDraw();
+  }
+}
+
+void TImage::EmptyAfterFailedDraw() {
+  // The bounds are not changed inside the paint; the picture goes at once, so that no later
+  // paint tries it again.
+  picture_.SetNotifier(nullptr);
+  picture_.SetGraphic(nullptr);
+  picture_.SetNotifier(this);
+  Application->QueueOnMainThread([weak = std::weak_ptr<TImage*>(self_)] {
+    const auto self = weak.lock();
+    if (self == nullptr) return;
+    TImage* image = *self;
+    if (image->picture_.Graphic() != nullptr) return;  // a new picture came meanwhile
+    image->SetBounds(image->Left(), image->Top(), 0, 0);
+  });
 }
 
 bool TImage::CanAutoSize(int& NewWidth, int& NewHeight) {

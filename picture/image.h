@@ -1,6 +1,8 @@
 #pragma once
 // The still-image control: a windowless control that shows its picture, at its own size (at the
 // top-left or centred) or stretched to the control, and can take the picture's size.
+#include <memory>
+
 #include "framework/graphic_control.h"
 #include "picture/change_notifier.h"
 #include "picture/graphic.h"
@@ -34,6 +36,9 @@ class TImage : public TGraphicControl, private IChangeNotifier {
   TProgressEvent OnProgress;
 
  protected:
+  // A graphic that fails to draw (its data turns out bad only when first decoded) is not an
+  // error of the paint: the control drops the picture and, right after the paint, shrinks to
+  // 0 x 0, showing nothing, as a picture that failed to load.
   void Paint() override;
   // With AutoSize on the control takes the picture's size.
   bool CanAutoSize(int& NewWidth, int& NewHeight) override;
@@ -41,11 +46,14 @@ class TImage : public TGraphicControl, private IChangeNotifier {
  private:
   void Changed() override;  // the picture changed
   void PictureChanged();
+  void EmptyAfterFailedDraw();
 
   TPicture picture_;
   bool stretch_ = false;
   bool center_ = false;
   bool transparent_ = false;
+  // Lets a call queued for after the paint see whether the control still exists.
+  std::shared_ptr<TImage*> self_ = std::make_shared<TImage*>(this);
 };
 
 }  // namespace lumivane
