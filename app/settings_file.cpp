@@ -1,10 +1,16 @@
 #include "app/settings_file.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <string>
 
 #include "framework/exception.h"
 #include "framework/sys_utils.h"
 #include "platform/file_handle.h"
+#include "platform/file_operations.h"
+#include "platform/path_conversion.h"
 #include "platform/system_info.h"
 
 namespace lumivane {
@@ -56,7 +62,49 @@ class LineReader {
 
 }  // namespace
 
-std::string SettingsFilePath() { return ExtractFilePath(ExecutablePath()) + "Lumivane.dat"; }
+namespace {
+
+constexpr const char* kSettingsName = "Lumivane.dat";
+
+// The user's configuration folder in native form, without a trailing separator.
+std::string NativeConfigHome() {
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  if (configHome != nullptr && configHome[0] == '/') return configHome;
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] != '/') {
+    const passwd* entry = getpwuid(getuid());
+    home = entry != nullptr ? entry->pw_dir : "/";
+  }
+  std::string folder = home;
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder == "/" ? "/.config" : folder + "/.config";
+}
+
+bool FolderWritable(const std::string& folder) {
+  const auto native = ProgramToNativePath(folder);
+  return native && access(native->c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace
+
+std::string UserSettingsFolder() { return NativeToProgramPath(NativeConfigHome() + "/lumivane") + "\\"; }
+
+std::string SettingsFilePath() {
+  const std::string folder = ExtractFilePath(ExecutablePath());
+  const std::string beside = folder + kSettingsName;
+  if (FileExists(beside) || FolderWritable(folder)) return beside;
+  return UserSettingsFolder() + kSettingsName;
+}
+
+void PrepareSettingsFolder(const std::string& path) {
+  const std::string folder = UserSettingsFolder();
+  if (ExtractFilePath(path) != folder) return;
+  // The folder and, when missing too, the configuration folder above it.
+  const std::string own = ExtractFileDir(folder);
+  const std::string parent = ExtractFileDir(own);
+  if (!DirectoryExists(parent)) CreateDirectoryA(parent);
+  if (!DirectoryExists(own)) CreateDirectoryA(own);
+}
 
 bool ReadSettingsFile(const std::string& path, const std::function<void(int, int)>& Apply) {
   const int handle = FileOpen(path, 0);

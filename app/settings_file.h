@@ -7,8 +7,15 @@
 
 namespace lumivane {
 
-// The settings file's path: the executable's folder followed by "Lumivane.dat".
+// The settings file's path: "Lumivane.dat" in the executable's folder when that folder is
+// writable or the file is already there; otherwise (a program installed for all users) in the
+// user's configuration folder, $XDG_CONFIG_HOME/lumivane/ (default ~/.config/lumivane/).
 std::string SettingsFilePath();
+// The user's configuration folder for the program, as a program path with a trailing separator.
+std::string UserSettingsFolder();
+// Before writing to path: creates the user's configuration folder when path lies in it and it is
+// missing. Any other folder is left alone.
+void PrepareSettingsFolder(const std::string& path);
 
 // Reads the file in groups of five lines while it has more to read, handing each value to
 // Apply(field, value) right after its line is read (field 0..4 in the order above). Returns true

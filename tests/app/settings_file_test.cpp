@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "framework/sys_utils.h"
+#include "platform/file_operations.h"
 #include "platform/path_conversion.h"
+#include "platform/system_info.h"
 
 namespace lumivane {
 namespace {
@@ -72,6 +78,39 @@ TEST_F(SettingsFileTest, WritingIntoAMissingFolderFailsSilently) {
   WriteSettingsFile(NativeToProgramPath(native_dir_ + "/missing/Lumivane.dat"), {1, 2, 3, 4, 5});
   SUCCEED() << "no exception escapes";
   EXPECT_FALSE(std::ifstream(native_dir_ + "/missing/Lumivane.dat").good());
+}
+
+TEST_F(SettingsFileTest, BareCarriageReturnsEndLines) {
+  Write("1\r2\r3\r4\r5\r");
+  EXPECT_EQ(Read(), (std::pair<bool, std::vector<int>>{true, {1, 2, 3, 4, 5}}));
+}
+
+// The user's configuration folder follows $XDG_CONFIG_HOME and is made only for its own file.
+TEST_F(SettingsFileTest, UserFolderFollowsTheConfigHomeAndIsMadeOnlyForItsOwnFile) {
+  const char* saved = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedValue = saved != nullptr ? saved : "";
+  const std::string configHome = native_dir_ + "/config";
+  setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+  const std::string folder = UserSettingsFolder();
+  EXPECT_EQ(folder, NativeToProgramPath(configHome + "/lumivane") + "\\");
+
+  PrepareSettingsFolder(NativeToProgramPath(native_dir_ + "/elsewhere/Lumivane.dat"));
+  EXPECT_FALSE(DirectoryExists(NativeToProgramPath(configHome)));
+  PrepareSettingsFolder(folder + "Lumivane.dat");
+  WriteSettingsFile(folder + "Lumivane.dat", {1, 2, 300, 400, 5});
+  std::ifstream in(configHome + "/lumivane/Lumivane.dat", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "1\r\n2\r\n300\r\n400\r\n5\r\n");
+
+  // The test program's own folder is writable, so its settings stay beside it.
+  EXPECT_EQ(SettingsFilePath(), ExtractFilePath(ExecutablePath()) + "Lumivane.dat");
+  std::remove((configHome + "/lumivane/Lumivane.dat").c_str());
+  rmdir((configHome + "/lumivane").c_str());
+  rmdir(configHome.c_str());
+  if (saved != nullptr) {
+    setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+  } else {
+    unsetenv("XDG_CONFIG_HOME");
+  }
 }
 
 }  // namespace
