@@ -25,6 +25,14 @@ bool DecodeAheadWanted() {
   const char* value = std::getenv("LUMIVANE_DECODE_AHEAD");
   return value == nullptr || std::strcmp(value, "0") != 0;
 }
+
+// A relative argument is resolved once, against the folder the program was started in: opening
+// it enters the argument's folder, after which the same relative text would name another file.
+// A text that does not resolve is passed on unchanged (it then opens nothing).
+std::string StartingFolderPath(const std::string& argument) {
+  const auto resolved = lumivane::ResolveProgramPath(argument);
+  return resolved ? resolved->ToProgramForm() : argument;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,7 +46,7 @@ int main(int argc, char** argv) {
 
   // Paths given in Unix form become program paths ("/home/ann/x.jpg" -> "C:\home\ann\x.jpg").
   std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(ConvertUserPath(argv[i]));
+  for (int i = 1; i < argc; ++i) arguments.push_back(StartingFolderPath(ConvertUserPath(argv[i])));
   std::unique_ptr<TPicturePreloader> preloader;
   if (DecodeAheadWanted()) {
     preloader = std::make_unique<TPicturePreloader>();
@@ -49,6 +57,8 @@ int main(int argc, char** argv) {
   QApplication qtApplication(argc, argv);
   Application->Initialize();
   Application->SetTitle("Lumivane");
+  // Logout, Ctrl+C and kill end the program as closing the window does.
+  Application->HandleTerminationSignals();
 
   TForm1* Form1 = nullptr;
   Application->CreateForm(Form1);
