@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <algorithm>
 #include <array>
 
 #include "app/help_window.h"
@@ -21,7 +22,9 @@
 #include "framework/timer.h"
 #include "gif/gif_animator.h"
 #include "gif/gif_image.h"
+#include "picture/icon.h"
 #include "picture/image.h"
+#include "picture/jpeg_image.h"
 #include "picture/picture.h"
 #include "platform/file_handle.h"
 #include "platform/file_operations.h"
@@ -47,6 +50,21 @@ constexpr const char* kViewerMask = "*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico";
 constexpr const char* kViewerFilter =
     "*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico|*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico|*.bmp|*.bmp|"
     "*.jpg;*.jpeg;*.jpe|*.jpg;*.jpeg;*.jpe|*.gif|*.gif|*.ico|*.ico|All files (*.*)|*.*";
+
+// The smallest window the settings file may give: one step of the shrink key, so that the window
+// always appears and can be grabbed. A smaller (zero, negative) stored size is taken as this.
+constexpr int kMinimumWindowWidth = 80;
+constexpr int kMinimumWindowHeight = 60;
+
+// Pictures that decode only when first drawn are decoded here, so that bad data fails while
+// the display step can still empty the control instead of failing later in a paint.
+void DecodeForDisplay(TGraphic* graphic) {
+  if (auto* jpeg = dynamic_cast<TJPEGImage*>(graphic)) {
+    jpeg->DecodeBitmap();
+  } else if (auto* icon = dynamic_cast<TIcon*>(graphic)) {
+    icon->IconHandle();
+  }
+}
 
 // Integer halving truncated toward zero, as every layout rule of the window uses.
 int Half(int value) { return value / 2; }
@@ -246,10 +264,10 @@ void TForm1::ReadSettings() {
         SetLeft(value);
         break;
       case 2:
-        SetHeight(value);
+        SetHeight(std::max(value, kMinimumWindowHeight));
         break;
       case 3:
-        SetWidth(value);
+        SetWidth(std::max(value, kMinimumWindowWidth));
         break;
       case 4:
         Panel1->SetWidth(value);
@@ -298,6 +316,7 @@ void TForm1::FormCloseQuery(TObject*, bool& CanClose) {
 }
 
 void TForm1::WriteSettings() {
+  PrepareSettingsFolder(SettingsPath);
   WriteSettingsFile(SettingsPath, {Top(), Left(), Height(), Width(), Panel1->Width()});
 }
 
@@ -354,6 +373,7 @@ void TForm1::ShowStillImage(const std::string& path) {
     Image1->Hide();
     Image1->SetAutoSize(true);
     LoadStillPicture(path);
+    DecodeForDisplay(Image1->Picture().Graphic());
     const int W0 = Image1->Width();
     const int H0 = Image1->Height();
     StatusBar1->Panels()[0]->SetText(IntToStr(W0) + " x " + IntToStr(H0));
@@ -695,7 +715,13 @@ void TForm1::DirectoryListBox1Change(TObject*) {
 
 // ---- mouse ------------------------------------------------------------------------------------
 
-void TForm1::Image1MouseDown(TObject*, TMouseButton, TShiftState, int X, int Y) {
+void TForm1::Image1MouseDown(TObject*, TMouseButton, TShiftState Shift, int X, int Y) {
+  // The press of a double click belongs to the double click, whose panel toggle re-lays the
+  // picture out and so swallows the release: it starts no drag.
+  if (Shift.Contains(ssDouble)) {
+    EndDrag();
+    return;
+  }
   DragOriginX = X;
   DragOriginY = Y;
   Screen->SetCursor(crSizeAll);
@@ -709,13 +735,16 @@ void TForm1::Image1MouseMove(TObject* Sender, TShiftState, int X, int Y) {
                      control->Width(), control->Height());
 }
 
-void TForm1::Image1MouseUp(TObject*, TMouseButton, TShiftState, int, int) {
+void TForm1::Image1MouseUp(TObject*, TMouseButton, TShiftState, int, int) { EndDrag(); }
+
+void TForm1::EndDrag() {
   DragOriginX = 0;
   DragOriginY = 0;
   Screen->SetCursor(crDefault);
 }
 
 void TForm1::Image1DblClick(TObject*) {
+  EndDrag();
   if (Panel1->Visible()) {
     Panel1->Hide();
     Splitter1->Hide();

@@ -104,6 +104,8 @@ class TForm1 : public TForm {
   void WriteSettings();
   void OpenCommandLineFile();
 
+  // Leaves the drag state idle: origin 0, 0 and the default cursor.
+  void EndDrag();
   void ShowStillImage(const std::string& path);
   // Puts the picture of path into Image1: the one decoded ahead when it is still that file's,
   // else read from the file.

@@ -17,11 +17,13 @@
 #include "browse/file_list_box.h"
 #include "framework/application.h"
 #include "framework/panel.h"
+#include "framework/screen.h"
 #include "framework/scripted_dialog_service.h"
 #include "framework/status_bar.h"
 #include "framework/timer.h"
 #include "gif/gif_animator.h"
 #include "picture/image.h"
+#include "picture/picture.h"
 #include "platform/current_directory.h"
 #include "platform/path_conversion.h"
 
@@ -462,6 +464,110 @@ TEST_F(MainWindowTest, ChoosingAnotherDirectoryClearsTheStatusAndEmptiesForAnEmp
   form_->DirectoryListBox1Change(form_);
   EXPECT_EQ(ImageBounds().Width(), 30);
   EXPECT_EQ(form_->Caption(), "Lumivane 1.5");
+}
+
+// A JPEG whose header reads but whose decoding fails: no quantisation table is defined, which
+// the decoder finds only when it starts. Width and height as declared.
+std::string UndecodableJpeg(int width, int height) {
+  std::string jpeg = "\xFF\xD8";                   // SOI
+  jpeg += std::string("\xFF\xC0\x00\x0B\x08", 5);  // SOF0, 8 bits
+  jpeg += static_cast<char>(height >> 8);
+  jpeg += static_cast<char>(height & 0xFF);
+  jpeg += static_cast<char>(width >> 8);
+  jpeg += static_cast<char>(width & 0xFF);
+  jpeg += std::string("\x01\x01\x11\x00", 4);                           // one component, table 0
+  jpeg += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10);  // SOS
+  jpeg += std::string(64, '\x5A');
+  jpeg += "\xFF\xD9";
+  return jpeg;
+}
+
+// An icon file with one 16 x 16 entry whose image data is garbage.
+std::string GarbageIcon() {
+  std::string ico("\x00\x00\x01\x00\x01\x00", 6);
+  ico += std::string("\x10\x10\x00\x00\x01\x00\x20\x00", 8);
+  ico += std::string("\x28\x00\x00\x00\x16\x00\x00\x00", 8);  // 40 bytes at offset 22
+  ico += std::string(40, '\xEE');
+  return ico;
+}
+
+// Pictures that decode only when drawn fail inside the display step: the control is emptied
+// and nothing is reported, neither then nor when the window paints.
+TEST_F(MainWindowTest, PicturesFailingToDecodeEmptyTheControlWithoutAReport) {
+  WriteBmp(pictures_ / "a.bmp", 30, 20, Solid(0));
+  std::ofstream(pictures_ / "b.jpg", std::ios::binary) << UndecodableJpeg(16, 16);
+  std::ofstream(pictures_ / "c.jpg", std::ios::binary) << UndecodableJpeg(65500, 65500);
+  std::ofstream(pictures_ / "d.ico", std::ios::binary) << GarbageIcon();
+  Open();
+  for (const char* name : {"b.jpg", "c.jpg", "d.ico"}) {
+    Select("a.bmp");
+    ASSERT_EQ(ImageBounds().Width(), 30);
+    Select(name);
+    EXPECT_TRUE(form_->Image1->Visible()) << name;
+    EXPECT_EQ(ImageBounds().Width(), 0) << name;
+    EXPECT_EQ(ImageBounds().Height(), 0) << name;
+    form_->Widget()->grab();
+    Application->ProcessMessages();
+  }
+  EXPECT_TRUE(dialogs_.Shown().empty());
+}
+
+// A picture that fails only when the still-image control paints it (loaded past the display
+// step): the paint empties the control instead of reporting.
+TEST_F(MainWindowTest, StillImageThatFailsToPaintEmptiesItself) {
+  std::ofstream(pictures_ / "b.jpg", std::ios::binary) << UndecodableJpeg(40, 30);
+  Open();
+  form_->Image1->SetBounds(0, 0, 40, 30);
+  form_->Image1->Picture().ReadFromFile(Native("b.jpg"));
+  form_->Image1->Show();
+  form_->Widget()->grab();
+  Application->ProcessMessages();
+  EXPECT_TRUE(dialogs_.Shown().empty());
+  EXPECT_EQ(form_->Image1->Picture().Graphic(), nullptr);
+  EXPECT_EQ(ImageBounds().Width(), 0);
+  EXPECT_EQ(ImageBounds().Height(), 0);
+}
+
+TEST_F(MainWindowTest, StoredSizesBelowTheMinimumStillGiveAVisibleWindow) {
+  WriteSettings("10\r\n10\r\n0\r\n0\r\n0\r\n");
+  Open();
+  EXPECT_EQ(form_->BoundsRect(), Bounds(10, 10, 80, 60));
+  delete form_;
+  form_ = nullptr;
+  WriteSettings("-5000\r\n20\r\n$FFFFFFFF\r\n-300\r\n100\r\n");
+  Open();
+  EXPECT_EQ(form_->Width(), 80);
+  EXPECT_EQ(form_->Height(), 60);
+  EXPECT_EQ(form_->Left(), 20);
+  delete form_;
+  form_ = nullptr;
+  WriteSettings("5\r6\r300\r400\r100\r");  // bare carriage returns end lines too
+  Open();
+  EXPECT_EQ(form_->BoundsRect(), Bounds(6, 5, 400, 300));
+}
+
+// The double click's own press and release leave no drag running, even when the panel toggle
+// re-lays the picture out and the release never reaches the control.
+TEST_F(MainWindowTest, DoubleClickLeavesNoDragRunning) {
+  WriteBmp(pictures_ / "a.bmp", 300, 200, Solid(0xFF));
+  WriteGif(pictures_ / "b.gif", 300, 200);
+  Open();
+  for (const char* name : {"a.bmp", "b.gif"}) {
+    Select(name);
+    TControl* control = std::string(name) == "a.bmp" ? static_cast<TControl*>(form_->Image1)
+                                                     : static_cast<TControl*>(form_->GIFAnimator1);
+    const bool browsing = form_->Panel1->Visible();
+    control->DispatchMouseDown(mbLeft, TShiftState{ssLeft}, 10, 10, false);
+    control->DispatchMouseUp(mbLeft, TShiftState{}, 10, 10);
+    control->DispatchMouseDown(mbLeft, TShiftState{ssLeft}, 10, 10, true);
+    EXPECT_NE(browsing, form_->Panel1->Visible()) << name;
+    EXPECT_EQ(form_->DragOriginX, 0) << name;
+    EXPECT_EQ(form_->DragOriginY, 0) << name;
+    EXPECT_EQ(Screen->Cursor(), crDefault) << name;
+    const TRect before = control->BoundsRect();
+    control->DispatchMouseMove(TShiftState{}, 40, 40);
+    EXPECT_EQ(control->BoundsRect(), before) << name << ": the picture does not follow the pointer";
+  }
 }
 
 TEST_F(MainWindowTest, CommandLineArgumentOpensTheFile) {
