@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 #include "framework/control_widget.h"
@@ -120,17 +121,21 @@ void TApplication::EnsureQtHooks() {
   static bool exitHookInstalled = false;
   if (!exitHookInstalled) {
     exitHookInstalled = true;
-    std::atexit(&TApplication::ShutdownAtExit);
+    on_exit(&TApplication::ShutdownAtExit, nullptr);
   }
 }
 
-void TApplication::ShutdownAtExit() {
+void TApplication::ShutdownAtExit(int status, void*) {
   TApplication& app = the_application;
+  // Workers stop ticking at once; they are never waited for at exit.
   app.terminated_ = true;
-  if (!app.running_ || !app.IsMainThread()) return;
-  app.running_ = false;
-  app.signal_notifier_.reset();
-  app.DestroyForms();
+  if (!app.running_) return;
+  // exit() from inside the event loop: the toolkit's answer to a lost display, from deep inside
+  // its own dispatch. Destroying the windows there (the static destructors would) works on a
+  // toolkit in mid-dispatch and crashes; the process ends here instead, with the status asked
+  // for, once what was written to the standard streams is out.
+  std::fflush(nullptr);
+  _exit(status);
 }
 
 void TApplication::AddForm(TForm* form) {

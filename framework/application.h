@@ -103,10 +103,11 @@ class TApplication : public TComponent {
  private:
   void AddForm(TForm* form);
   void EnsureQtHooks();
-  // Runs at exit(): when the process ends from inside the event loop (the toolkit ends it when
-  // the display goes away), the forms are destroyed here, while the screen and the threads they
-  // use still exist, instead of in the static destructors.
-  static void ShutdownAtExit();
+  // Runs at exit(), before any static object is destroyed: stops the workers' ticks and, when
+  // the process ends from inside the event loop (the toolkit ends it so when the display goes
+  // away), ends it there, so that no static destructor destroys forms under a toolkit in
+  // mid-dispatch.
+  static void ShutdownAtExit(int status, void*);
 
   std::string title_;
   TForm* main_form_ = nullptr;
