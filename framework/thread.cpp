@@ -75,6 +75,9 @@ bool TThread::CheckSynchronize() {
     {
       std::lock_guard<std::mutex> guard(queue.Mutex);
       call->Done = true;
+      // From here the waiting thread owns the call and its error; dropping this reference under
+      // the lock orders everything done with them here before the waiter goes on.
+      call.reset();
     }
     queue.Changed.notify_all();
   }

@@ -30,9 +30,6 @@ class TTimerThread : public TThread {
   static std::shared_ptr<TTimerThread> Create(TAnimationTimer* Owner);
   ~TTimerThread() override;
 
-  // Resumes until the thread is no longer paused.
-  using TThread::Resume;
-
   // The period of the thread's waits; copied from the owner while the thread is paused.
   uint32_t Interval() const;
   void SetInterval(uint32_t Value);

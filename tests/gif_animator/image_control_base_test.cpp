@@ -2,6 +2,10 @@
 // and the locked bitmap drawing switch.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+#include "framework/application.h"
 #include "framework/exception.h"
 #include "framework/form.h"
 #include "framework/panel.h"
@@ -147,6 +151,27 @@ TEST(ImageControlBase, PaletteChangesAreAnnouncedOnlyToAnActiveShownForm) {
   EXPECT_FALSE(graphic.PaletteModified);
   Screen->SetActiveForm(previous);
   DeleteObject(probe->palette);
+}
+
+// A worker holds the state lock and calls the main thread (as an asynchronous animation step
+// does), while the main thread waits for the lock: the wait runs the worker's call, so neither
+// blocks the other.
+TEST(ImageControlBase, MainThreadWaitingForTheStateLockServesAWorkerThatHoldsIt) {
+  TForm form(nullptr);
+  ProbeControl control(&form);
+  std::atomic<bool> locked{false};
+  std::atomic<bool> served{false};
+  std::thread worker([&] {
+    control.LockState();
+    locked = true;
+    Application->RunOnMainThread([&] { served = true; });
+    control.UnlockState();
+  });
+  while (!locked) std::this_thread::yield();
+  control.LockState();
+  EXPECT_TRUE(served);
+  control.UnlockState();
+  worker.join();
 }
 
 TEST(LockedBitmapDrawing, OnceSwitchedOnADrawHoldsTheBitmapsCanvasLockAndAlwaysGivesItBack) {
