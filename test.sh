@@ -27,7 +27,7 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 echo "== build (thread sanitizer: framework and animation suites)"
 cmake -S "$LUMIVANE_SOURCE" -B "$LUMIVANE_SOURCE/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLUMIVANE_SANITIZE=thread -DLUMIVANE_BENCH=OFF >/dev/null
+  -DLUMIVANE_SANITIZE=thread -DLUMIVANE_BENCH=OFF -DLUMIVANE_WERROR=ON >/dev/null
 cmake --build "$LUMIVANE_SOURCE/build/tsan" -j"$jobs" --target framework_tests gif_animator_tests
 echo "== framework and animation suites under the thread sanitizer"
 # The animated control's asynchronous drawing (not used by the viewer) has a known race between
