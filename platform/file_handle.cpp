@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/file_attributes.h"
+#include "platform/file_identity.h"
 #include "platform/path_conversion.h"
 #include "platform/platform_error.h"
 
@@ -19,12 +20,13 @@ int Fail(DWORD code) {
   return -1;
 }
 
-// A directory is never opened as a file, and a read-only file is never opened for writing, not
-// even by the superuser (whom the system itself would let write it).
+// Only regular files are opened: a folder is refused, and so are FIFOs, sockets and devices, whose
+// opening or reading can block for good. A read-only file is never opened for writing, not even by
+// the superuser (whom the system itself would let write it).
 bool IsRefused(const std::string& native, bool forWriting) {
   struct stat status {};
   if (::stat(native.c_str(), &status) != 0) return false;  // missing: open reports why
-  if (S_ISDIR(status.st_mode)) return true;
+  if (!IsRegularStatus(status)) return true;
   return forWriting && (IsReadOnlyForUser(status) || IsOnReadOnlyVolume(native));
 }
 
@@ -32,8 +34,16 @@ int OpenNative(const std::string& path, int flags, bool forWriting) {
   const auto native = ProgramToNativePath(path);
   if (!native) return -1;
   if (IsRefused(*native, forWriting)) return Fail(ERROR_ACCESS_DENIED);
-  const int fd = ::open(native->c_str(), flags | O_CLOEXEC, 0666);
+  // The entry may have been replaced since it was looked at: the open must not wait on a FIFO, and
+  // what was opened is looked at again.
+  const int fd = ::open(native->c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return Fail(PathErrnoToError(errno, *native));
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !IsRegularStatus(status)) {
+    ::close(fd);
+    return Fail(ERROR_ACCESS_DENIED);
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 

@@ -13,9 +13,10 @@ namespace lumivane {
 // are accepted and ignored. The mode 0xFFFF creates (or truncates) the file like FileCreate.
 constexpr int FileModeCreate = 0xFFFF;
 
-// Opens an existing file; a directory, or a read-only file for writing, gives ERROR_ACCESS_DENIED.
+// Opens an existing regular file; a directory, a FIFO, socket or device, or a read-only file for
+// writing, gives ERROR_ACCESS_DENIED. Never blocks on opening.
 int FileOpen(const std::string& path, int mode);
-// Creates a file for reading and writing, truncating an existing one.
+// Creates a file for reading and writing, truncating an existing one (refused as for FileOpen).
 int FileCreate(const std::string& path);
 // Reads up to `count` bytes (fewer only at the end of the file); the count read, or -1.
 std::int64_t FileRead(int handle, void* buffer, std::int64_t count);
