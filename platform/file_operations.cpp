@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "platform/file_attributes.h"
+#include "platform/file_identity.h"
 #include "platform/file_search.h"
 #include "platform/path_conversion.h"
 #include "platform/platform_error.h"
+#include "platform/replacement_file.h"
 #include "platform/wildcard_pattern.h"
 
 namespace lumivane {
@@ -88,26 +90,37 @@ void CopyMetadata(int out, const struct stat& source) {
   (void)::futimens(out, times);
 }
 
-// Writes the contents of the open source `in` into `target`, opened with `openFlags`. A target
-// left incomplete is removed. False with the last error set on failure.
-BOOL WriteCopy(int in, const struct stat& source, const std::string& target, int openFlags) {
-  const int out = ::open(target.c_str(), openFlags | O_WRONLY | O_CLOEXEC, 0600);
-  if (out < 0) {
-    if (errno == EEXIST) return FailWith(ERROR_FILE_EXISTS);
-    return FailWithPathErrno(errno, target);
+// Opens a regular file for reading without ever blocking: a FIFO, socket or device in its place is
+// refused before it is opened, and again after (the entry may have changed in between), as is a
+// folder. The descriptor and the file's status, or -1 with the last error set.
+int OpenSourceFile(const std::string& native, struct stat& status) {
+  if (::stat(native.c_str(), &status) == 0 && !IsRegularStatus(status)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return -1;
   }
-  TFdCloser closer(out);
-  bool ok = CopyContents(in, out);
-  int err = ok ? 0 : errno;
-  if (ok) CopyMetadata(out, source);
-  if (!closer.CloseNow() && ok) {
-    ok = false;
-    err = errno;
+  const int in = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (in < 0) {
+    SetLastError(PathErrnoToError(errno, native));
+    return -1;
   }
-  if (!ok) {
-    ::unlink(target.c_str());
-    return FailWithErrno(err);
+  if (::fstat(in, &status) != 0 || !IsRegularStatus(status)) {
+    ::close(in);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return -1;
   }
+  return in;
+}
+
+// Writes a copy of the open source `in` under a temporary name beside `target` and puts it in place
+// (over an existing target when `replace`). False with the last error set; the target and the
+// source are then as they were.
+BOOL WriteCopy(int in, const struct stat& source, const std::string& target, bool replace) {
+  TReplacementFile replacement(target);
+  if (!replacement.Create()) return FailWithPathErrno(errno, target);
+  if (!CopyContents(in, replacement.Handle())) return FailWithErrno(errno);
+  CopyMetadata(replacement.Handle(), source);
+  if (!replacement.Commit(replace))
+    return errno == EEXIST ? FailWith(ERROR_FILE_EXISTS) : FailWithErrno(errno);
   return TRUE;
 }
 
@@ -115,16 +128,28 @@ bool SameEntry(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-BOOL MoveAcrossVolumes(const std::string& source, const struct stat& sourceStatus,
-                       const std::string& target) {
+// The folder holding `native` lets the process remove entries from it.
+bool MayRemoveFrom(const std::string& native) {
+  const size_t slash = native.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
+  return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// Moves a file to another volume: the copy is complete and flushed under the target's name before
+// the source is removed. When the source cannot be removed, a new target is taken away again; a
+// replaced target cannot come back, and the source stays beside the complete copy.
+BOOL MoveAcrossVolumes(const std::string& source, const struct stat& sourceStatus, const std::string& target,
+                       bool replace) {
   if (S_ISDIR(sourceStatus.st_mode)) return FailWith(ERROR_NOT_SAME_DEVICE);
-  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return FailWithPathErrno(errno, source);
+  struct stat status {};
+  const int in = OpenSourceFile(source, status);
+  if (in < 0) return FALSE;
   TFdCloser closer(in);
-  if (!WriteCopy(in, sourceStatus, target, O_CREAT | O_EXCL)) return FALSE;
+  if (!MayRemoveFrom(source)) return FailWith(ERROR_ACCESS_DENIED);
+  if (!WriteCopy(in, status, target, replace)) return FALSE;
   if (::unlink(source.c_str()) != 0) {
     const int err = errno;
-    ::unlink(target.c_str());
+    if (!replace) ::unlink(target.c_str());
     return FailWithErrno(err);
   }
   return TRUE;
@@ -169,24 +194,38 @@ BOOL CopyFileA(const std::string& existingName, const std::string& newName, BOOL
   const auto target = NativeOf(newName);
   if (!source || !target) return FALSE;
 
-  const int in = ::open(source->c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return FailWithPathErrno(errno, *source);
-  TFdCloser closer(in);
   struct stat sourceStatus {};
-  if (::fstat(in, &sourceStatus) != 0) return FailWithErrno(errno);
-  if (S_ISDIR(sourceStatus.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+  const int in = OpenSourceFile(*source, sourceStatus);
+  if (in < 0) return FALSE;
+  TFdCloser closer(in);
 
-  struct stat targetStatus {};
-  if (::stat(target->c_str(), &targetStatus) == 0) {
-    if (SameEntry(sourceStatus, targetStatus)) return FailWith(ERROR_SHARING_VIOLATION);
+  std::string destination = *target;
+  struct stat entry {};
+  if (::lstat(target->c_str(), &entry) == 0) {
+    struct stat targetStatus {};
+    const bool resolves = ::stat(target->c_str(), &targetStatus) == 0;
+    if (resolves && SameEntry(sourceStatus, targetStatus)) return FailWith(ERROR_SHARING_VIOLATION);
     if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
-    if (S_ISDIR(targetStatus.st_mode) || IsReadOnly(*target, targetStatus))
-      return FailWith(ERROR_ACCESS_DENIED);
+    if (resolves) {
+      if (!IsRegularStatus(targetStatus) || IsReadOnly(*target, targetStatus))
+        return FailWith(ERROR_ACCESS_DENIED);
+      // Through a symbolic link the file it names gets the new content; the link stays.
+      if (S_ISLNK(entry.st_mode)) {
+        char* resolved = ::realpath(target->c_str(), nullptr);
+        if (resolved == nullptr) return FailWithErrno(errno);
+        destination = resolved;
+        ::free(resolved);
+      }
+    }
   }
-  return WriteCopy(in, sourceStatus, *target, O_CREAT | O_TRUNC | (failIfExists ? O_EXCL : 0));
+  return WriteCopy(in, sourceStatus, destination, !failIfExists);
 }
 
 BOOL MoveFileA(const std::string& existingName, const std::string& newName) {
+  return MoveFileExA(existingName, newName, MOVEFILE_COPY_ALLOWED);
+}
+
+BOOL MoveFileExA(const std::string& existingName, const std::string& newName, DWORD flags) {
   const auto source = NativeOf(existingName);
   const auto target = NativeOf(newName);
   if (!source || !target) return FALSE;
@@ -195,16 +234,30 @@ BOOL MoveFileA(const std::string& existingName, const std::string& newName) {
   if (::lstat(source->c_str(), &sourceStatus) != 0) return FailWithPathErrno(errno, *source);
   struct stat targetStatus {};
   bool replaceSelf = false;
+  bool replace = false;
   if (::lstat(target->c_str(), &targetStatus) == 0) {
-    // Only the same entry under another letter case (a volume that ignores case) may be "replaced".
-    replaceSelf = SameEntry(sourceStatus, targetStatus) &&
+    // The same entry under another letter case (a volume that ignores case) is renamed, not replaced.
+    replaceSelf = *source != *target && SameEntry(sourceStatus, targetStatus) &&
                   TWildcardPattern::Fold(*source) == TWildcardPattern::Fold(*target);
-    if (!replaceSelf) return FailWith(ERROR_ALREADY_EXISTS);
+    if (!replaceSelf) {
+      if ((flags & MOVEFILE_REPLACE_EXISTING) == 0) return FailWith(ERROR_ALREADY_EXISTS);
+      // Moving a file onto itself (a hard link, a linked or bound folder) would lose it.
+      if (IsSameNativeFile(*source, *target)) return FailWith(ERROR_SHARING_VIOLATION);
+      struct stat followed {};
+      if (::stat(target->c_str(), &followed) == 0 &&
+          (!IsRegularStatus(followed) || IsReadOnly(*target, followed)))
+        return FailWith(ERROR_ACCESS_DENIED);
+      if (S_ISDIR(sourceStatus.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+      replace = true;
+    }
   }
+  // A rename puts the source over a replaced target in one step.
   const int result =
-      replaceSelf ? ::rename(source->c_str(), target->c_str()) : RenameNoReplace(*source, *target);
+      replaceSelf || replace ? ::rename(source->c_str(), target->c_str()) : RenameNoReplace(*source, *target);
   if (result == 0) return TRUE;
-  if (errno == EXDEV) return MoveAcrossVolumes(*source, sourceStatus, *target);
+  if (errno == EXDEV && (flags & MOVEFILE_COPY_ALLOWED) != 0)
+    return MoveAcrossVolumes(*source, sourceStatus, *target, replace);
+  if (errno == EXDEV) return FailWith(ERROR_NOT_SAME_DEVICE);
   if (errno == EEXIST) return FailWith(ERROR_ALREADY_EXISTS);
   return FailWithPathErrno(errno, *target);
 }

@@ -2,6 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <fstream>
+#include <vector>
+
+#include "fifo_guard.h"
 #include "platform/file_handle.h"
 #include "platform/file_operations.h"
 #include "platform/platform_error.h"
@@ -24,6 +29,31 @@ class FileOperationsTest : public TempFolderTest {
   }
 
   bool Exists(const std::string& relative) const { return std::filesystem::exists(Native(relative)); }
+
+  std::vector<std::string> Entries(const std::string& relative = "") const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Native(relative)))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // A second volume for moves across volumes: /dev/shm, a RAM file system, when it is not the
+  // temporary folder's own. Empty when there is none.
+  std::string OtherVolumeFolder() {
+    struct stat shm {};
+    if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == Status("").st_dev) return "";
+    char pattern[] = "/dev/shm/lumivane-move-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return "";
+    others_.push_back(pattern);
+    return pattern;
+  }
+  void TearDown() override {
+    for (const std::string& folder : others_) std::filesystem::remove_all(folder);
+    TempFolderTest::TearDown();
+  }
+
+  std::vector<std::string> others_;
 };
 
 TEST_F(FileOperationsTest, AttributesAndExistence) {
@@ -49,7 +79,7 @@ TEST_F(FileOperationsTest, AttributesAndExistence) {
   EXPECT_FALSE(DirectoryExists("Q:\\"));
 }
 
-TEST_F(FileOperationsTest, CopyOverwritesInPlaceKeepingTimeAndMode) {
+TEST_F(FileOperationsTest, CopyReplacesTheTargetInOneStepKeepingTimeAndMode) {
   WriteFile("src.jpg", "new contents", 0640);
   SetModificationTime("src.jpg", 1600000000);
   WriteFile("dst.jpg", "old and longer contents");
@@ -57,9 +87,19 @@ TEST_F(FileOperationsTest, CopyOverwritesInPlaceKeepingTimeAndMode) {
 
   ASSERT_TRUE(CopyFileA(Program("src.jpg"), Program("dst.jpg"), FALSE));
   EXPECT_EQ(ReadFile("dst.jpg"), "new contents");
-  EXPECT_EQ(Status("dst.jpg").st_ino, targetInode);
+  EXPECT_NE(Status("dst.jpg").st_ino, targetInode) << "a new file renamed over the old one";
   EXPECT_EQ(Status("dst.jpg").st_mode & 0777, 0640u);
   EXPECT_EQ(Status("dst.jpg").st_mtim.tv_sec, 1600000000);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"dst.jpg", "src.jpg"})) << "no temporary file stays";
+
+  // Through a symbolic link the linked file gets the new content and the link stays.
+  WriteFile("real.jpg", "old");
+  std::filesystem::create_symlink(Native("real.jpg"), Native("link.jpg"));
+  ASSERT_TRUE(CopyFileA(Program("src.jpg"), Program("link.jpg"), FALSE));
+  EXPECT_TRUE(std::filesystem::is_symlink(Native("link.jpg")));
+  EXPECT_EQ(ReadFile("real.jpg"), "new contents");
+  std::filesystem::remove(Native("link.jpg"));
+  std::filesystem::remove(Native("real.jpg"));
 
   ASSERT_TRUE(CopyFileA(Program("src.jpg"), Program("fresh.jpg"), TRUE));
   EXPECT_EQ(ReadFile("fresh.jpg"), "new contents");
@@ -120,12 +160,8 @@ TEST_F(FileOperationsTest, MoveRenamesButNeverReplaces) {
 }
 
 TEST_F(FileOperationsTest, MoveToAnotherVolumeCopiesThenRemovesTheSource) {
-  // /dev/shm is a RAM file system, normally another volume than the temporary folder's.
-  struct stat shm {};
-  if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == Status("").st_dev) GTEST_SKIP() << "no second volume";
-  char pattern[] = "/dev/shm/lumivane-move-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string other = pattern;
+  const std::string other = OtherVolumeFolder();
+  if (other.empty()) GTEST_SKIP() << "no second volume";
 
   WriteFile("a.jpg", "across", 0600);
   SetModificationTime("a.jpg", 1500000000);
@@ -143,7 +179,90 @@ TEST_F(FileOperationsTest, MoveToAnotherVolumeCopiesThenRemovesTheSource) {
   EXPECT_EQ(GetLastError(), ERROR_NOT_SAME_DEVICE);
   EXPECT_TRUE(Exists("dir"));
   EXPECT_FALSE(std::filesystem::exists(other + "/dir"));
-  std::filesystem::remove_all(other);
+}
+
+TEST_F(FileOperationsTest, MoveReplacingSwapsTheTargetInOneStep) {
+  WriteFile("a.jpg", "new", 0600);
+  SetModificationTime("a.jpg", 1400000000);
+  MakeFolder("to");
+  WriteFile("to/a.jpg", "old target");
+  EXPECT_FALSE(MoveFileExA(Program("a.jpg"), Program("to\\a.jpg"), MOVEFILE_COPY_ALLOWED));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(MoveFileExA(Program("a.jpg"), Program("to\\a.jpg"), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(Exists("a.jpg"));
+  EXPECT_EQ(ReadFile("to/a.jpg"), "new");
+  EXPECT_EQ(Status("to/a.jpg").st_mtim.tv_sec, 1400000000);
+  EXPECT_EQ(Entries("to"), std::vector<std::string>{"a.jpg"});
+
+  WriteFile("b.jpg", "b");
+  WriteFile("to/b.jpg", "locked", 0444);
+  EXPECT_FALSE(MoveFileExA(Program("b.jpg"), Program("to\\b.jpg"), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  MakeFolder("to/c.jpg");
+  WriteFile("c.jpg", "c");
+  EXPECT_FALSE(MoveFileExA(Program("c.jpg"), Program("to\\c.jpg"), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(ReadFile("b.jpg"), "b");
+  EXPECT_EQ(ReadFile("to/b.jpg"), "locked");
+  EXPECT_EQ(ReadFile("c.jpg"), "c");
+}
+
+TEST_F(FileOperationsTest, NothingIsMovedOrCopiedOntoItself) {
+  MakeFolder("pics");
+  WriteFile("pics/one.jpg", "the only copy");
+  MakeFolder("other");
+  std::filesystem::create_hard_link(Native("pics/one.jpg"), Native("other/one.jpg"));
+  std::filesystem::create_directory_symlink(Native("pics"), Native("linked"));
+  for (const char* target : {"pics\\one.jpg", "pics\\.\\one.jpg", "linked\\one.jpg", "other\\one.jpg"}) {
+    SCOPED_TRACE(target);
+    EXPECT_FALSE(MoveFileExA(Program("pics\\one.jpg"), Program(target),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    EXPECT_FALSE(CopyFileA(Program("pics\\one.jpg"), Program(target), FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(ReadFile("pics/one.jpg"), "the only copy");
+    EXPECT_EQ(ReadFile("other/one.jpg"), "the only copy");
+    EXPECT_EQ(Entries("pics"), std::vector<std::string>{"one.jpg"});
+  }
+}
+
+TEST_F(FileOperationsTest, OverwritingMoveAcrossVolumesKeepsTheSourceUntilTheTargetIsComplete) {
+  const std::string other = OtherVolumeFolder();
+  if (other.empty()) GTEST_SKIP() << "no second volume";
+  WriteFile("a.jpg", "replacement", 0640);
+  SetModificationTime("a.jpg", 1300000000);
+  std::ofstream(other + "/a.jpg") << "old";
+  ASSERT_TRUE(MoveFileExA(Program("a.jpg"), NativeToProgramPath(other + "/a.jpg"),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+  EXPECT_FALSE(Exists("a.jpg"));
+  struct stat moved {};
+  ASSERT_EQ(::stat((other + "/a.jpg").c_str(), &moved), 0);
+  EXPECT_EQ(moved.st_mtim.tv_sec, 1300000000);
+  EXPECT_EQ(moved.st_mode & 0777, 0640u);
+  EXPECT_EQ(std::filesystem::file_size(other + "/a.jpg"), 11u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(other), {}), 1) << "no temporary file stays";
+
+  // Without leave to copy, nothing moves to another volume.
+  WriteFile("b.jpg", "b");
+  EXPECT_FALSE(MoveFileExA(Program("b.jpg"), NativeToProgramPath(other + "/b.jpg"), 0));
+  EXPECT_EQ(GetLastError(), ERROR_NOT_SAME_DEVICE);
+  EXPECT_TRUE(Exists("b.jpg"));
+}
+
+TEST_F(FileOperationsTest, FifosAreNeverOpened) {
+  TFifoGuard fifo(Native("pipe.jpg"));
+  WriteFile("a.jpg", "a");
+  EXPECT_EQ(FileOpen(Program("pipe.jpg"), 0), -1);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(FileOpen(Program("pipe.jpg"), 1), -1);
+  EXPECT_EQ(FileCreate(Program("pipe.jpg")), -1);
+  EXPECT_EQ(FileOpen("C:\\dev\\null", 0), -1) << "nor devices";
+  EXPECT_FALSE(CopyFileA(Program("pipe.jpg"), Program("copy.jpg"), FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(CopyFileA(Program("a.jpg"), Program("pipe.jpg"), FALSE)) << "nor replaced";
+  EXPECT_FALSE(MoveFileExA(Program("a.jpg"), Program("pipe.jpg"), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(ReadFile("a.jpg"), "a");
+  EXPECT_FALSE(fifo.Released()) << "something waited on the FIFO";
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"a.jpg", "pipe.jpg"}));
 }
 
 TEST_F(FileOperationsTest, DeleteRefusesReadOnlyFilesAndFolders) {
