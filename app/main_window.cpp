@@ -27,6 +27,7 @@
 #include "picture/jpeg_image.h"
 #include "picture/picture.h"
 #include "platform/file_handle.h"
+#include "platform/file_identity.h"
 #include "platform/file_operations.h"
 #include "platform/path_conversion.h"
 
@@ -781,6 +782,17 @@ void TForm1::Panel1Resize(TObject*) {}
 
 // ---- file commands ------------------------------------------------------------------------------
 
+namespace {
+// The index of the list's entry that is the file `path` (by name and as a file), or -1.
+int ListedIndexOf(const TFileListBox* list, const std::string& path) {
+  const std::string name = ExtractFileName(path);
+  for (int i = 0; i < list->Count(); ++i) {
+    if (list->Items(i) == name && IsSameFile(list->Directory() + "\\" + name, path)) return i;
+  }
+  return -1;
+}
+}  // namespace
+
 TPoint TForm1::DialogAnchor() const { return TPoint{Left() + Width() / 2 - 130, Top() + Height() / 2 - 65}; }
 
 void TForm1::ReselectAfterRemoval(int index) {
@@ -814,15 +826,27 @@ void TForm1::DeleteSelectedFile() {
 }
 
 void TForm1::RenameSelectedFile() {
-  if (FileListBox1->ItemIndex() < 0) return;
+  const int index = FileListBox1->ItemIndex();
+  if (index < 0) return;
   const std::string path = FileListBox1->SelectedPath();
   const std::string answer = InputBox("Rename", "New name:", ExtractFileName(path));
   if (Trim(answer).empty()) return;
   const std::string renamed = ExtractFileDir(path) + "\\" + answer;
   if (renamed == path) return;
-  MoveFileA(path, renamed);  // a failed rename shows up as the file list's invalid-name error
+  if (!MoveFileA(path, renamed)) {
+    ShowMessage("Rename Error!");  // the list, the selection and the picture stay as they were
+    return;
+  }
+  // The list is read again with the user's own filter. The renamed file is selected where that
+  // lists it; otherwise it left the list, and the entry now at its place is selected.
   FileListBox1->UpdateList();
-  FileListBox1->ApplyPathText(renamed);
+  const int renamedIndex = ListedIndexOf(FileListBox1, renamed);
+  if (renamedIndex >= 0) {
+    FileListBox1->SetItemIndex(renamedIndex);
+  } else {
+    ReselectAfterRemoval(index);
+  }
+  FileListBox1Click(this);
 }
 
 void TForm1::AskTargetDirectory() {
@@ -857,7 +881,10 @@ void TForm1::CopySelectedFile() {
   const std::string name = ExtractFileName(FileListBox1->SelectedPath());
   if (!MayOverwrite(name)) return;
   const std::string source = Trim(FileListBox1->Directory()) + "\\" + name;
-  if (!CopyFileA(source, TargetDirectory + "\\" + name, FALSE)) {
+  const std::string target = TargetDirectory + "\\" + name;
+  // A copy onto the file itself is refused before anything is written; an existing target is
+  // replaced in one step once the copy is complete.
+  if (IsSameFile(source, target) || !CopyFileA(source, target, FALSE)) {
     ShowMessage("Copy Error!");
     return;
   }
@@ -872,11 +899,16 @@ void TForm1::CopySelectedFile() {
 void TForm1::MoveSelectedFile() {
   if (!ReadyToTransfer()) return;
   const std::string name = ExtractFileName(FileListBox1->SelectedPath());
+  const std::string source = Trim(FileListBox1->Directory()) + "\\" + name;
   const std::string target = TargetDirectory + "\\" + name;
+  const bool replacing = FileExists(target);
   if (!MayOverwrite(name)) return;
-  if (FileExists(target)) DeleteFileA(target);  // if it stays, the move below fails and says so
   const int index = FileListBox1->ItemIndex();
-  if (!MoveFileA(Trim(FileListBox1->Directory()) + "\\" + name, target)) {
+  // The old target is never deleted first: the move replaces it in one step, and a target that is
+  // the source itself (the same folder, a linked or bound one, a hard link) is left alone. Only a
+  // regular file moves.
+  const DWORD flags = MOVEFILE_COPY_ALLOWED | (replacing ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (IsSameFile(source, target) || !IsRegularFile(source) || !MoveFileExA(source, target, flags)) {
     ShowMessage("Move Error!");
     return;
   }

@@ -19,6 +19,7 @@
 #include "picture/image.h"
 #include "platform/current_directory.h"
 #include "platform/path_conversion.h"
+#include "tests/platform/fifo_guard.h"
 
 namespace lumivane {
 namespace {
@@ -64,6 +65,10 @@ class FileCommandsTest : public ::testing::Test {
     form_->SetBounds(100, 50, 800, 600);
   }
   static std::string Program(const fs::path& p) { return NativeToProgramPath(p.string()); }
+  static std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
   void Select(int index) {
     form_->FileListBox1->SetItemIndex(index);
     form_->FileListBox1Click(form_);
@@ -122,23 +127,59 @@ TEST_F(FileCommandsTest, DeletingAReadOnlyFileReportsAndKeepsTheList) {
   EXPECT_EQ(form_->FileListBox1->ItemIndex(), 1);
 }
 
-TEST_F(FileCommandsTest, RenameTakesTheAnswerAsTypedAndSelectsTheNewName) {
-  Open({"a.bmp", "b.bmp"});
+TEST_F(FileCommandsTest, RenameTakesTheAnswerAsTypedAndShowsTheSelectedFile) {
+  Open({"a.bmp", "b.bmp", "c.bmp"});
   Select(0);
+  const std::string mask = form_->FileListBox1->Mask();
   dialogs_.QueueInput("   ");
   Key(VK_F1 + 1);
   EXPECT_TRUE(fs::exists(pictures_ / "a.bmp")) << "blanks only: nothing";
   EXPECT_EQ(dialogs_.Shown()[0].DefaultText, "a.bmp");
-  dialogs_.QueueInput("z.bmp ");
+  dialogs_.QueueInput("m.bmp");
   Key(VK_F1 + 1);
-  EXPECT_TRUE(fs::exists(pictures_ / "z.bmp ")) << "the trailing blank is kept";
-  EXPECT_EQ(SelectedName(), "z.bmp ");
-  // The display step is not run; selecting by path re-enters the directory, whose change notice
-  // leaves the bare version in the caption.
-  EXPECT_EQ(form_->Caption(), "Lumivane 1.5");
+  EXPECT_TRUE(fs::exists(pictures_ / "m.bmp"));
+  EXPECT_EQ(SelectedName(), "m.bmp");
+  EXPECT_EQ(form_->Caption(), "Lumivane 1.5 - " + Program(pictures_ / "m.bmp")) << "the display step ran";
+  EXPECT_EQ(form_->StatusBar1->Panels()[1]->Text(), "3 / 3");
   dialogs_.QueueInput(std::nullopt);  // Cancel returns the name: nothing happens
   Key(VK_F1 + 1);
-  EXPECT_TRUE(fs::exists(pictures_ / "z.bmp "));
+  EXPECT_TRUE(fs::exists(pictures_ / "m.bmp"));
+
+  // A name the filter does not list leaves the list like a deletion; the filter stays.
+  for (const char* hidden : {"m.bmp ", "m.bmpX"}) {
+    SCOPED_TRACE(hidden);
+    dialogs_.QueueInput(hidden);
+    Key(VK_F1 + 1);
+    EXPECT_TRUE(fs::exists(pictures_ / hidden)) << "taken exactly as typed";
+    EXPECT_EQ(form_->FileListBox1->Mask(), mask);
+    EXPECT_EQ(form_->FileListBox1->Count(), 2);
+    EXPECT_EQ(SelectedName(), "c.bmp") << "the entry now at the renamed one's place";
+    EXPECT_EQ(form_->Caption(), "Lumivane 1.5 - " + Program(pictures_ / "c.bmp"));
+    fs::rename(pictures_ / hidden, pictures_ / "m.bmp");
+    form_->FileListBox1->UpdateList();
+    Select(2);
+  }
+  for (const TShownDialog& shown : dialogs_.Shown()) EXPECT_NE(shown.Kind, TDialogKind::MessageBox);
+}
+
+TEST_F(FileCommandsTest, FailedRenameSaysSoAndKeepsListSelectionAndPicture) {
+  Open({"a.bmp", "b.bmp", "c.bmp"});
+  Select(1);
+  const std::string caption = form_->Caption();
+  const std::string longName(256, 'n');
+  for (const std::string& answer : {std::string("c.bmp"), std::string("missing\\b.bmp"), longName + ".bmp"}) {
+    SCOPED_TRACE(answer.substr(0, 20));
+    dialogs_.QueueInput(answer);
+    Key(VK_F1 + 1);
+    EXPECT_EQ(LastDialog().Kind, TDialogKind::MessageBox);
+    EXPECT_EQ(LastDialog().Text, "Rename Error!");
+    EXPECT_EQ(SelectedName(), "b.bmp");
+    EXPECT_EQ(form_->FileListBox1->Count(), 3);
+    EXPECT_EQ(form_->Caption(), caption);
+    EXPECT_GT(form_->Image1->Width(), 0) << "the picture is still shown";
+  }
+  EXPECT_EQ(ReadAll(pictures_ / "b.bmp"), ReadAll(pictures_ / "c.bmp")) << "both files untouched";
+  EXPECT_FALSE(fs::exists(pictures_ / "missing"));
 }
 
 TEST_F(FileCommandsTest, TargetDirectoryIsAskedAgainUntilItExists) {
@@ -205,6 +246,52 @@ TEST_F(FileCommandsTest, MoveReplacesAConfirmedTargetAndShowsTheNextFile) {
   Key(VK_F1 + 6);
   EXPECT_EQ(LastDialog().Text, "Move Error!");
   EXPECT_EQ(form_->FileListBox1->Count(), 2);
+}
+
+TEST_F(FileCommandsTest, NothingIsMovedOrCopiedOntoItself) {
+  Open({"a.bmp", "b.bmp"});
+  fs::create_directory_symlink(pictures_, root_ / "linked");
+  fs::create_hard_link(pictures_ / "a.bmp", target_ / "a.bmp");
+  const std::string before = ReadAll(pictures_ / "a.bmp");
+  Select(0);
+  for (const fs::path& folder : {pictures_, root_ / "linked", target_}) {
+    SCOPED_TRACE(folder.string());
+    form_->TargetDirectory = Program(folder);
+    dialogs_.Clear();
+    dialogs_.QueueConfirm(mrYes);
+    Key(VK_F1 + 6);
+    ASSERT_EQ(dialogs_.Shown().size(), 2u);
+    EXPECT_EQ(dialogs_.Shown()[0].Kind, TDialogKind::ConfirmYesNo);
+    EXPECT_EQ(LastDialog().Text, "Move Error!");
+    dialogs_.QueueConfirm(mrYes);
+    Key(VK_F1 + 5);
+    EXPECT_EQ(LastDialog().Text, "Copy Error!");
+    EXPECT_EQ(ReadAll(pictures_ / "a.bmp"), before);
+    EXPECT_EQ(SelectedName(), "a.bmp");
+    EXPECT_EQ(form_->FileListBox1->Count(), 2);
+  }
+  EXPECT_EQ(ReadAll(target_ / "a.bmp"), before);
+  EXPECT_FALSE(form_->StatusBar1->Panels()[2]->Text().ends_with("Copy Ok"));
+}
+
+TEST_F(FileCommandsTest, AFifoInPlaceOfTheShownFileIsAnUnreadableFile) {
+  Open({"a.bmp", "b.bmp"});
+  Select(0);
+  fs::remove(pictures_ / "a.bmp");
+  TFifoGuard fifo((pictures_ / "a.bmp").string());
+  ASSERT_TRUE(fs::is_fifo(pictures_ / "a.bmp"));
+  form_->FileListBox1Click(form_);
+  EXPECT_FALSE(fifo.Released()) << "the display step waited on the FIFO";
+  EXPECT_EQ(form_->Image1->Width(), 0) << "an empty display";
+  EXPECT_EQ(form_->StatusBar1->Panels()[2]->Text(), Program(pictures_ / "a.bmp") + " - 0 bytes");
+
+  form_->TargetDirectory = Program(target_);
+  Key(VK_F1 + 5);
+  EXPECT_EQ(LastDialog().Text, "Copy Error!");
+  Key(VK_F1 + 6);
+  EXPECT_EQ(LastDialog().Text, "Move Error!");
+  EXPECT_TRUE(fs::is_empty(target_));
+  EXPECT_TRUE(fs::is_fifo(pictures_ / "a.bmp"));
 }
 
 TEST_F(FileCommandsTest, DraggingMovesThePictureAndDoubleClickTogglesTheBrowsingPanel) {
