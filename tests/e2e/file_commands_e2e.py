@@ -1,0 +1,347 @@
+"""End-to-end tests of the file commands (F2, F5, F6, F7, Delete) under faults: the real viewer in a
+real X server. Every case hashes every file it set up before and after the command, so that a
+command that damages or loses a file fails the test.
+
+Volume cases mount small tmpfs volumes and bind mounts; they need root and are skipped otherwise.
+Every mount is undone on every way out of a test."""
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+from Xlib import X, display as xdisplay
+
+from xsession import XSession
+
+EXECUTABLE = None
+VERSION = "Lumivane 1.5"
+IS_ROOT = os.geteuid() == 0
+ROOT_NOTE = "needs root to mount volumes (run the suite as root)"
+
+
+def write_bmp(path, width, height, shade=0):
+    """A 24-bit BMP of one grey shade; width and height decide its size in bytes."""
+    row_bytes = (width * 3 + 3) & ~3
+    pixels = bytes([shade]) * (row_bytes * height)
+    header = b"BM" + (54 + len(pixels)).to_bytes(4, "little") + b"\0\0\0\0" + (54).to_bytes(4, "little")
+    info = (40).to_bytes(4, "little") + width.to_bytes(4, "little") + height.to_bytes(4, "little")
+    info += (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + b"\0" * 24
+    with open(path, "wb") as f:
+        f.write(header + info + pixels)
+
+
+def tree_hashes(*folders):
+    """{path: sha256} of every entry below the folders; links and special files by their kind."""
+    result = {}
+    for folder in folders:
+        for base, dirs, files in os.walk(folder):
+            for name in dirs + files:
+                path = os.path.join(base, name)
+                if os.path.islink(path):
+                    result[path] = "link:" + os.readlink(path)
+                elif os.path.isdir(path):
+                    result[path] = "dir"
+                elif os.path.isfile(path):
+                    with open(path, "rb") as f:
+                        result[path] = hashlib.sha256(f.read()).hexdigest()
+                else:
+                    result[path] = "special"
+    return result
+
+
+def program_path(native):
+    return "C:" + native.replace("/", "\\")
+
+
+class FileCommandsCase(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="lumivane-files-e2e-")
+        self.mounts = []
+        self.addCleanup(shutil.rmtree, self.root, True)
+        self.addCleanup(self.unmount_all)  # runs before the folder is removed
+        bin_dir = os.path.join(self.root, "bin")
+        os.makedirs(bin_dir)
+        self.exe = os.path.join(bin_dir, "lumivane")
+        shutil.copy2(EXECUTABLE, self.exe)
+        self.pictures = self.folder("pictures")
+        self.session = XSession(1024, 768)
+        self.addCleanup(self.session.stop)
+        self.window = None
+
+    # ---- set-up helpers ------------------------------------------------------------------------
+
+    def folder(self, name):
+        path = os.path.join(self.root, name)
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def mount(self, *args):
+        target = args[-1]
+        subprocess.run(["mount", *args], check=True)
+        self.mounts.append(target)
+        return target
+
+    def unmount_all(self):
+        while self.mounts:
+            subprocess.run(["umount", "-l", self.mounts.pop()], check=False)
+
+    def start(self, shown_file):
+        self.session.start([self.exe, program_path(shown_file)], cwd=self.pictures)
+        self.window = self.session.find_window("Lumivane")
+        self.wait_title_ends(os.path.basename(shown_file))
+
+    # ---- driving the viewer and its dialogs -----------------------------------------------------
+
+    def key(self, *keys):
+        self.session.key(self.window, *keys)
+
+    def title(self):
+        return self.session.title(self.window)
+
+    def wait_title_ends(self, name, timeout=10.0):
+        return self.session.wait_for_title(self.window, lambda t: t.endswith("\\" + name), timeout)
+
+    def find_dialog(self, title, timeout=10.0):
+        """A shown top-level window other than the main window whose title is exactly `title`."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for window in self.session.x.screen().root.query_tree().children:
+                try:
+                    if window.id == self.window or window.get_attributes().map_state != X.IsViewable:
+                        continue
+                    if self.session.title(window.id) == title:
+                        return window.id
+                except Exception:
+                    continue
+            time.sleep(0.05)
+        raise TimeoutError(f"no dialog titled '{title}'")
+
+    def no_dialog_shown(self, title, wait=0.7):
+        try:
+            self.find_dialog(title, timeout=wait)
+        except TimeoutError:
+            return True
+        return False
+
+    def answer_input(self, caption, text):
+        box = self.find_dialog(caption)
+        time.sleep(0.2)
+        subprocess.run(["xdotool", "key", "--window", str(box), "ctrl+a", "BackSpace"],
+                       env=self.session.env, check=True)
+        subprocess.run(["xdotool", "type", "--window", str(box), "--delay", "5", text],
+                       env=self.session.env, check=True)
+        self.closing_key(box, "Return")
+
+    def answer_confirm(self, key="y"):
+        box = self.find_dialog("Confirm")
+        time.sleep(0.2)
+        self.closing_key(box, key)
+
+    def close_message_box(self):
+        """Waits for a message box (the viewer's own title) and closes it with Return. Its text
+        cannot be read from outside; the unit suite checks every text exactly."""
+        box = self.find_dialog("Lumivane")
+        time.sleep(0.2)
+        self.closing_key(box, "Return")
+
+    def closing_key(self, box, key, attempts=5):
+        """Sends the key that closes a dialog, again while the box has not yet taken the focus. The
+        box may be gone before the key's release is sent, which xdotool reports as an error."""
+        for _ in range(attempts):
+            subprocess.run(["xdotool", "key", "--window", str(box), key], env=self.session.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+            if self.wait_closed(box, timeout=1.0):
+                return
+        raise TimeoutError("the dialog stayed open")
+
+    def wait_closed(self, box, timeout):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            try:
+                if self.session.x.create_resource_object("window", box).get_attributes().map_state != X.IsViewable:
+                    return True
+            except Exception:
+                return True
+            time.sleep(0.02)
+        return False
+
+    def set_target(self, folder):
+        self.key("F5")
+        self.answer_input("Inform directory", program_path(folder))
+
+    def expect_message(self, _text):
+        """A message box is shown (the argument names the text the viewer must show) and closed."""
+        self.close_message_box()
+
+    def assert_no_leftovers(self, folder, expected):
+        self.assertEqual(sorted(os.listdir(folder)), sorted(expected), "no temporary file may stay")
+
+    # ---- F7 and F6 onto the file itself ---------------------------------------------------------
+
+    def check_move_onto_itself(self, target_folder, extra_folders=()):
+        before = tree_hashes(self.pictures, *extra_folders)
+        self.set_target(target_folder)
+        self.key("F7")
+        self.answer_confirm("y")
+        self.expect_message("Move Error!")
+        self.assertEqual(tree_hashes(self.pictures, *extra_folders), before)
+        self.key("F6")
+        self.answer_confirm("y")
+        self.expect_message("Copy Error!")
+        self.assertEqual(tree_hashes(self.pictures, *extra_folders), before)
+        self.assertTrue(self.title().endswith("\\one.bmp"))
+
+    def test_move_into_its_own_folder_keeps_the_file(self):
+        write_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
+        write_bmp(os.path.join(self.pictures, "two.bmp"), 10, 10, 80)
+        self.start(os.path.join(self.pictures, "one.bmp"))
+        self.check_move_onto_itself(self.pictures)
+
+    def test_move_through_a_symlinked_folder_keeps_the_file(self):
+        write_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
+        link = os.path.join(self.root, "link")
+        os.symlink(self.pictures, link)
+        self.start(os.path.join(self.pictures, "one.bmp"))
+        self.check_move_onto_itself(link)
+
+    def test_move_onto_a_hard_link_of_itself_keeps_both_names(self):
+        write_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
+        other = self.folder("other")
+        os.link(os.path.join(self.pictures, "one.bmp"), os.path.join(other, "one.bmp"))
+        self.start(os.path.join(self.pictures, "one.bmp"))
+        self.check_move_onto_itself(other, [other])
+
+    @unittest.skipUnless(IS_ROOT, ROOT_NOTE)
+    def test_move_through_a_bind_mount_keeps_the_file(self):
+        write_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
+        bound = self.mount("--bind", self.pictures, self.folder("bound"))
+        self.start(os.path.join(self.pictures, "one.bmp"))
+        self.check_move_onto_itself(bound)
+
+    # ---- overwriting on a full volume -----------------------------------------------------------
+
+    def full_volume_with_old_target(self):
+        """A 1 MiB volume holding an older huge.bmp and too little room for the new one."""
+        volume = self.mount("-t", "tmpfs", "-o", "size=1m", "tmpfs", self.folder("volume"))
+        write_bmp(os.path.join(volume, "huge.bmp"), 200, 200, 10)  # about 120 KB
+        with open(os.path.join(volume, "filler"), "wb") as f:
+            f.write(b"\1" * (700 * 1024))
+        write_bmp(os.path.join(self.pictures, "huge.bmp"), 300, 300, 200)  # about 270 KB
+        write_bmp(os.path.join(self.pictures, "next.bmp"), 10, 10, 90)
+        return volume
+
+    @unittest.skipUnless(IS_ROOT, ROOT_NOTE)
+    def test_failed_overwrite_keeps_old_target_and_source(self):
+        volume = self.full_volume_with_old_target()
+        before = tree_hashes(self.pictures, volume)
+        self.start(os.path.join(self.pictures, "huge.bmp"))
+        self.set_target(volume)
+        self.key("F6")
+        self.answer_confirm("y")
+        self.expect_message("Copy Error!")
+        self.assertEqual(tree_hashes(self.pictures, volume), before)
+        self.assert_no_leftovers(volume, ["huge.bmp", "filler"])
+        self.key("F7")
+        self.answer_confirm("y")
+        self.expect_message("Move Error!")
+        self.assertEqual(tree_hashes(self.pictures, volume), before)
+        self.assert_no_leftovers(volume, ["huge.bmp", "filler"])
+        self.assertTrue(self.title().endswith("\\huge.bmp"))
+
+    @unittest.skipUnless(IS_ROOT, ROOT_NOTE)
+    def test_overwriting_move_across_volumes_replaces_target_then_removes_source(self):
+        volume = self.mount("-t", "tmpfs", "-o", "size=4m", "tmpfs", self.folder("roomy"))
+        write_bmp(os.path.join(volume, "huge.bmp"), 200, 200, 10)
+        write_bmp(os.path.join(self.pictures, "huge.bmp"), 300, 300, 200)
+        write_bmp(os.path.join(self.pictures, "next.bmp"), 10, 10, 90)
+        source_hash = tree_hashes(self.pictures)[os.path.join(self.pictures, "huge.bmp")]
+        self.start(os.path.join(self.pictures, "huge.bmp"))
+        self.set_target(volume)
+        self.key("F7")
+        self.answer_confirm("y")
+        self.wait_title_ends("next.bmp")
+        self.assertFalse(os.path.exists(os.path.join(self.pictures, "huge.bmp")))
+        self.assertEqual(tree_hashes(volume), {os.path.join(volume, "huge.bmp"): source_hash})
+
+    # ---- a FIFO where the shown file was ---------------------------------------------------------
+
+    def test_fifo_in_place_of_the_shown_file_does_not_block(self):
+        shown = os.path.join(self.pictures, "a.bmp")
+        write_bmp(shown, 20, 10, 40)
+        write_bmp(os.path.join(self.pictures, "b.bmp"), 10, 10, 80)
+        self.start(shown)
+        os.remove(shown)
+        os.mkfifo(shown)
+        try:
+            self.key("F8")  # shows the selected file again, now a FIFO
+            # A viewer blocked in open() never takes the next key: this fails by timeout.
+            self.key("Next")
+            self.wait_title_ends("b.bmp", timeout=10.0)
+            self.key("Prior")
+            self.wait_title_ends("a.bmp", timeout=10.0)
+            self.key("F6")  # no target yet: the window still answers with its message
+            self.expect_message("No Target Directory informed. Press F5 to inform.")
+            self.set_target(self.folder("target"))
+            self.key("F6")
+            self.expect_message("Copy Error!")
+            self.assertEqual(os.listdir(os.path.join(self.root, "target")), [])
+        finally:
+            self.release_fifo(shown)
+
+    @staticmethod
+    def release_fifo(path):
+        """Opens the FIFO for writing without blocking, so that a viewer stuck in open() gets free."""
+        def unblock():
+            try:
+                fd = os.open(path, os.O_WRONLY | os.O_NONBLOCK)
+                os.close(fd)
+            except OSError:
+                pass
+        thread = threading.Thread(target=unblock, daemon=True)
+        thread.start()
+        thread.join(2.0)
+
+    # ---- rename ---------------------------------------------------------------------------------
+
+    def test_failed_rename_says_so_and_keeps_the_selection(self):
+        for name, shade in (("a.bmp", 10), ("b.bmp", 20), ("c.bmp", 30)):
+            write_bmp(os.path.join(self.pictures, name), 10, 10, shade)
+        self.start(os.path.join(self.pictures, "b.bmp"))
+        before = tree_hashes(self.pictures)
+        for answer in ("c.bmp", "missing\\b.bmp", "n" * 256 + ".bmp"):
+            with self.subTest(answer=answer[:20]):
+                self.key("F2")
+                self.answer_input("Rename", answer)
+                self.expect_message("Rename Error!")
+                self.assertEqual(tree_hashes(self.pictures), before)
+                self.assertTrue(self.title().endswith("\\b.bmp"))
+                self.key("F8")  # shows the selected file again: still b.bmp
+                self.wait_title_ends("b.bmp")
+
+    def test_rename_keeps_the_filter_and_shows_the_selected_file(self):
+        for name, shade in (("a.bmp", 10), ("b.bmp", 20), ("c.bmp", 30)):
+            write_bmp(os.path.join(self.pictures, name), 10, 10, shade)
+        self.start(os.path.join(self.pictures, "b.bmp"))
+        hashes = tree_hashes(self.pictures)
+        self.key("F2")
+        self.answer_input("Rename", "z.bmp")
+        self.wait_title_ends("z.bmp")
+        self.key("F2")
+        self.answer_input("Rename", "z.bmpX")  # not listed by the mask: the entry now at its place
+        self.wait_title_ends("c.bmp")
+        self.key("Prior")
+        self.wait_title_ends("a.bmp")  # the folder is still listed
+        self.assertTrue(self.no_dialog_shown("Lumivane"))
+        self.assertEqual(sorted(os.listdir(self.pictures)), ["a.bmp", "c.bmp", "z.bmpX"])
+        self.assertEqual(tree_hashes(self.pictures)[os.path.join(self.pictures, "z.bmpX")],
+                         hashes[os.path.join(self.pictures, "b.bmp")])
+
+
+if __name__ == "__main__":
+    EXECUTABLE = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)
