@@ -108,20 +108,25 @@ class FileCommandsCase(unittest.TestCase):
     def wait_title_ends(self, name, timeout=10.0):
         return self.session.wait_for_title(self.window, lambda t: t.endswith("\\" + name), timeout)
 
-    def find_dialog(self, title, timeout=10.0):
-        """A shown top-level window other than the main window whose title is exactly `title`."""
+    def find_dialog(self, title, timeout=20.0):
+        """A shown top-level window other than the main window whose title is exactly `title`,
+        once it has the keyboard focus (so that keys sent to it are taken)."""
         deadline = time.time() + timeout
         while time.time() < deadline:
             for window in self.session.x.screen().root.query_tree().children:
                 try:
                     if window.id == self.window or window.get_attributes().map_state != X.IsViewable:
                         continue
-                    if self.session.title(window.id) == title:
+                    if self.session.title(window.id) == title and self.has_focus(window.id):
                         return window.id
                 except Exception:
                     continue
             time.sleep(0.05)
         raise TimeoutError(f"no dialog titled '{title}'")
+
+    def has_focus(self, window_id):
+        focus = self.session.x.get_input_focus().focus
+        return not isinstance(focus, int) and focus.id == window_id
 
     def no_dialog_shown(self, title, wait=0.7):
         try:
@@ -132,34 +137,29 @@ class FileCommandsCase(unittest.TestCase):
 
     def answer_input(self, caption, text):
         box = self.find_dialog(caption)
-        time.sleep(0.2)
-        subprocess.run(["xdotool", "key", "--window", str(box), "ctrl+a", "BackSpace"],
-                       env=self.session.env, check=True)
-        subprocess.run(["xdotool", "type", "--window", str(box), "--delay", "5", text],
-                       env=self.session.env, check=True)
+        self.send_keys(box, "key", "ctrl+a", "BackSpace")
+        self.send_keys(box, "type", "--delay", "5", text)
         self.closing_key(box, "Return")
 
     def answer_confirm(self, key="y"):
         box = self.find_dialog("Confirm")
-        time.sleep(0.2)
         self.closing_key(box, key)
 
     def close_message_box(self):
         """Waits for a message box (the viewer's own title) and closes it with Return. Its text
         cannot be read from outside; the unit suite checks every text exactly."""
         box = self.find_dialog("Lumivane")
-        time.sleep(0.2)
         self.closing_key(box, "Return")
 
-    def closing_key(self, box, key, attempts=5):
-        """Sends the key that closes a dialog, again while the box has not yet taken the focus. The
-        box may be gone before the key's release is sent, which xdotool reports as an error."""
-        for _ in range(attempts):
-            subprocess.run(["xdotool", "key", "--window", str(box), key], env=self.session.env,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-            if self.wait_closed(box, timeout=1.0):
-                return
-        raise TimeoutError("the dialog stayed open")
+    def send_keys(self, box, command, *args):
+        """Types into the dialog that has the focus, as a keyboard would (XTEST input)."""
+        self.assertTrue(self.has_focus(box), "the dialog lost the focus")
+        subprocess.run(["xdotool", command, *args], env=self.session.env, check=True)
+
+    def closing_key(self, box, key):
+        self.send_keys(box, "key", key)
+        if not self.wait_closed(box, timeout=20.0):
+            raise TimeoutError("the dialog stayed open")
 
     def wait_closed(self, box, timeout):
         deadline = time.time() + timeout
