@@ -76,7 +76,11 @@ TWildcardPattern::TWildcardPattern(const std::string& pattern) : folded_(Fold(pa
 
 bool TWildcardPattern::Matches(const std::string& name) const {
   if (folded_.empty()) return false;
-  const std::u32string foldedName = Fold(name);
+  return MatchesFolded(Fold(name));
+}
+
+bool TWildcardPattern::MatchesFolded(const std::u32string& foldedName) const {
+  if (folded_.empty()) return false;
   if (Glob(folded_, foldedName)) return true;
   if (!withoutDotStar_.empty() && Glob(withoutDotStar_, foldedName)) return true;
   return !withoutDot_.empty() && foldedName.find(U'.') == std::u32string::npos &&

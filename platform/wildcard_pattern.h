@@ -13,6 +13,9 @@ class TWildcardPattern {
   explicit TWildcardPattern(const std::string& pattern);
 
   bool Matches(const std::string& name) const;
+  // The same test for a name already folded with Fold (a listing folds each name once and tries
+  // every pattern of a mask on it).
+  bool MatchesFolded(const std::u32string& foldedName) const;
   bool HasWildcards() const { return hasWildcards_; }
 
   // `text` (UTF-8) as case-folded code points; bytes that are not valid UTF-8 keep their

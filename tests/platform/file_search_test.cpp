@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -5,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/directory_listing.h"
 #include "platform/file_search.h"
 #include "platform/platform_error.h"
 #include "platform/wildcard_pattern.h"
@@ -178,6 +180,90 @@ TEST_F(FileSearchTest, LargeFolderIsListedCompletely) {
   for (int i = 0; i < 1200; ++i) WriteFile("many/img" + std::to_string(i) + (i % 2 ? ".jpg" : ".gif"), "");
   EXPECT_EQ(RuntimeNames(Program("many\\*.jpg"), 0).size(), 600u);
   EXPECT_EQ(SearchNames(Program("many\\*.*")).size(), 1202u);
+}
+
+// ---- one-pass directory listing ------------------------------------------------------------
+
+class DirectoryListingTest : public TempFolderTest {
+ protected:
+  const TDirectoryListing::TEntry* Find(const TDirectoryListing& listing, const std::string& name) {
+    for (const auto& entry : listing.Entries())
+      if (entry.Name == name) return &entry;
+    return nullptr;
+  }
+  // Puts the folder's modification time well in the past, as for a folder not touched lately.
+  void AgeFolder() {
+    const struct timespec past[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Native().c_str(), past, 0), 0);
+  }
+};
+
+TEST_F(DirectoryListingTest, AttributesComeFromTheTypeAndAskTheFileSystemOnlyWhenNeeded) {
+  WriteFile("photo.JPG", "x");
+  WriteFile(".hidden.jpg", "x");
+  WriteFile("locked.jpg", "x", 0444);
+  ::mkdir(Native("sub").c_str(), 0755);
+  ::mkfifo(Native("pipe").c_str(), 0644);
+  ::symlink(Native("sub").c_str(), Native("link-to-dir").c_str());
+  ::symlink(Native("gone").c_str(), Native("dangling").c_str());
+  const auto listing = TDirectoryListing::Read(Program());
+  ASSERT_NE(listing, nullptr);
+  ASSERT_GE(listing->Entries().size(), 2u);
+  EXPECT_EQ(listing->Entries()[0].Name, ".");  // a search reports the dot entries first
+  EXPECT_EQ(listing->Entries()[1].Name, "..");
+  EXPECT_EQ(listing->Entries().size(), 9u);
+
+  const DWORD typeBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM;
+  EXPECT_EQ(listing->AttributesOf(*Find(*listing, "photo.JPG"), typeBits), FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(Find(*listing, "photo.JPG")->Folded, U"photo.jpg");
+  EXPECT_EQ(listing->AttributesOf(*Find(*listing, ".hidden.jpg"), typeBits),
+            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(listing->AttributesOf(*Find(*listing, "sub"), typeBits), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(listing->AttributesOf(*Find(*listing, "pipe"), typeBits), FILE_ATTRIBUTE_SYSTEM);
+  EXPECT_EQ(listing->AttributesOf(*Find(*listing, "link-to-dir"), typeBits), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(listing->AttributesOf(*Find(*listing, "dangling"), typeBits), FILE_ATTRIBUTE_ARCHIVE);
+  // Read-only needs the file's own permissions.
+  EXPECT_EQ(listing->AttributesOf(*Find(*listing, "locked.jpg"), FILE_ATTRIBUTE_READONLY),
+            FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(listing->AttributesOf(*Find(*listing, "photo.JPG"), FILE_ATTRIBUTE_READONLY),
+            FILE_ATTRIBUTE_ARCHIVE);
+  // An entry removed after the listing was read is reported as gone when it must be looked up.
+  ::unlink(Native("locked.jpg").c_str());
+  EXPECT_EQ(listing->AttributesOf(*Find(*listing, "locked.jpg"), FILE_ATTRIBUTE_READONLY),
+            INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DirectoryListingTest, MissingFolderFailsWithPathNotFound) {
+  EXPECT_EQ(TDirectoryListing::Read(Program("absent")), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(DirectoryListingTest, ReuseOnlyInsideAScopeAndOnlyWhileTheFolderIsUnchanged) {
+  WriteFile("a.jpg", "x");
+  AgeFolder();
+  const auto outside = TDirectoryListing::Read(Program());
+  EXPECT_NE(TDirectoryListing::Read(Program()), outside);  // no scope: always read afresh
+
+  TDirectoryListing::TReuseScope scope;
+  const auto first = TDirectoryListing::Read(Program());
+  const std::uint64_t reads = TDirectoryListing::ReadCount();
+  EXPECT_EQ(TDirectoryListing::Read(Program()), first);
+  EXPECT_EQ(TDirectoryListing::ReadCount(), reads);
+
+  WriteFile("b.jpg", "x");  // the folder changes: its listing is read again
+  const auto second = TDirectoryListing::Read(Program());
+  EXPECT_NE(second, first);
+  EXPECT_NE(Find(*second, "b.jpg"), nullptr);
+  // Just changed, so its stamp is too fresh to vouch for the listing: still read afresh.
+  EXPECT_NE(TDirectoryListing::Read(Program()), second);
+}
+
+TEST_F(DirectoryListingTest, ReadTheCurrentDirectoryWhenNoneIsNamed) {
+  WriteFile("here.gif", "x");
+  ASSERT_TRUE(SetCurrentDirectoryA(Program()));
+  const auto listing = TDirectoryListing::Read("");
+  ASSERT_NE(listing, nullptr);
+  EXPECT_NE(Find(*listing, "here.gif"), nullptr);
 }
 
 }  // namespace
