@@ -26,6 +26,7 @@
 #include "picture/image.h"
 #include "picture/jpeg_image.h"
 #include "picture/picture.h"
+#include "platform/directory_listing.h"
 #include "platform/file_handle.h"
 #include "platform/file_identity.h"
 #include "platform/file_operations.h"
@@ -286,6 +287,9 @@ void TForm1::ReadSettings() {
 void TForm1::OpenCommandLineFile() {
   if (arguments_.size() != 1) return;
   const std::string& argument = arguments_[0];
+  // The drive, directory and file controls each read the picture's folder in turn; one listing
+  // serves them all while the folder stays unchanged.
+  const TDirectoryListing::TReuseScope listingReuse;
   try {
     const std::string drive = ExtractFileDrive(argument);
     if (!drive.empty()) DriveComboBox1->SetDriveLetter(drive[0]);

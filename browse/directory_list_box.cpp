@@ -1,8 +1,8 @@
 #include "browse/directory_list_box.h"
 
-#include <QtCore/QCollator>
-#include <QtCore/QLocale>
-#include <QtCore/QString>
+#include <QtCore/QCollatorSortKey>
+
+#include <dirent.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,9 +14,10 @@
 #include "framework/canvas.h"
 #include "framework/label.h"
 #include "framework/sys_utils.h"
+#include "framework/text_collation.h"
 #include "picture/bitmap.h"
 #include "platform/current_directory.h"
-#include "platform/file_search.h"
+#include "platform/directory_listing.h"
 #include "platform/volume_info.h"
 #include "resources/resources.h"
 
@@ -28,35 +29,16 @@ constexpr int kIndentStep = 4;
 constexpr int kIndentBase = 2;
 constexpr int kDefaultGlyphWidth = 16;
 
-QString ToQString(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Compares in the user's locale with case: CompareStringA without flags.
-int CompareWithCase(const std::string& a, const std::string& b) {
-  QCollator collator{QLocale::system()};
-  collator.setCaseSensitivity(Qt::CaseSensitive);
-  const int result = collator.compare(ToQString(a), ToQString(b));
-  // A collation may still call two different texts equal; only identical names are the same.
-  if (result == 0 && a != b) return a < b ? -1 : 1;
-  return result;
-}
+// A subdirectory name with its two collation keys, computed once for the sort.
+struct TKeyedName {
+  std::string Name;
+  QCollatorSortKey CaseBlind;
+  QCollatorSortKey WithCase;
+};
 
 bool SameDriveLetter(char a, char b) {
   return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
 }
-
-// Closes a runtime-style search when the block that opened it is left.
-class TSearchCloser {
- public:
-  explicit TSearchCloser(TSearchRec& rec) : rec_(rec) {}
-  ~TSearchCloser() { FindClose(rec_); }
-  TSearchCloser(const TSearchCloser&) = delete;
-  TSearchCloser& operator=(const TSearchCloser&) = delete;
-
- private:
-  TSearchRec& rec_;
-};
 
 }  // namespace
 
@@ -139,14 +121,14 @@ void TDirectoryListBox::RefreshVolumeFlags() {
 }
 
 bool TDirectoryListBox::SameDirectoryName(const std::string& a, const std::string& b) const {
-  if (volume_case_sensitive_) return CompareWithCase(a, b) == 0;
+  if (volume_case_sensitive_) return TTextCollation::CompareWithCase(a, b) == 0;
   return SameFileName(a, b);
 }
 
 std::string TDirectoryListBox::DisplayText(int Index) const {
   const std::string& text = Items(Index);
   if (volume_keeps_case_ || volume_case_sensitive_) return text;
-  return ToQString(text).toLower().toStdString();
+  return TTextCollation::Lower(text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -187,22 +169,35 @@ void TDirectoryListBox::AddPathLines() {
 }
 
 void TDirectoryListBox::AddSubdirectoryLines() {
+  // The subdirectories a search for "*.*" with the directory attribute returns: hidden and
+  // system entries are passed over, and so are "." and "..".
   std::vector<std::string> names;
-  TSearchRec rec;
-  if (FindFirst(JoinPath(directory_, "*.*"), faDirectory, rec) == 0) {
-    TSearchCloser closer(rec);
-    do {
-      if ((rec.Attr & faDirectory) != 0 && rec.Name != "." && rec.Name != "..") {
-        names.push_back(rec.Name);
-      }
-    } while (FindNext(rec) == 0);
+  if (const auto listing = TDirectoryListing::Read(directory_)) {
+    constexpr DWORD wanted = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    for (const TDirectoryListing::TEntry& entry : listing->Entries()) {
+      if (entry.Name == "." || entry.Name == "..") continue;
+      if (entry.Type != DT_DIR && entry.Type != DT_LNK && entry.Type != DT_UNKNOWN) continue;
+      const DWORD attributes = listing->AttributesOf(entry, wanted);
+      if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+      if ((attributes & wanted) == FILE_ATTRIBUTE_DIRECTORY) names.push_back(entry.Name);
+    }
   }
   // Case-blind locale order; names differing only in case (possible on a case-sensitive volume)
   // are different directories, so both are listed.
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const int order = CompareFileNames(a, b);
-    return order != 0 ? order < 0 : CompareWithCase(a, b) < 0;
+  std::vector<TKeyedName> keyed;
+  keyed.reserve(names.size());
+  for (std::string& name : names) {
+    QCollatorSortKey caseBlind = TTextCollation::KeyIgnoringCase(name);
+    QCollatorSortKey withCase = TTextCollation::KeyWithCase(name);
+    keyed.push_back(TKeyedName{std::move(name), std::move(caseBlind), std::move(withCase)});
+  }
+  std::sort(keyed.begin(), keyed.end(), [](const TKeyedName& a, const TKeyedName& b) {
+    if (const int order = a.CaseBlind.compare(b.CaseBlind); order != 0) return order < 0;
+    if (const int order = a.WithCase.compare(b.WithCase); order != 0) return order < 0;
+    return a.Name < b.Name;  // only identical names are the same
   });
+  names.clear();
+  for (TKeyedName& entry : keyed) names.push_back(std::move(entry.Name));
   names.erase(
       std::unique(names.begin(), names.end(),
                   [this](const std::string& a, const std::string& b) { return SameDirectoryName(a, b); }),

@@ -1,12 +1,11 @@
 #include "browse/drive_combo_box.h"
 
-#include <QtCore/QString>
-
 #include <algorithm>
 #include <cctype>
 
 #include "browse/directory_list_box.h"
 #include "browse/path_helpers.h"
+#include "framework/text_collation.h"
 #include "picture/bitmap.h"
 #include "platform/current_directory.h"
 #include "platform/gdi/gdi.h"
@@ -26,9 +25,8 @@ char ToLower(char c) { return static_cast<char>(std::tolower(static_cast<unsigne
 
 // A name in the case of the drive letter that goes with it.
 std::string InLetterCase(const std::string& name, char letter) {
-  const QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
   const bool lower = static_cast<unsigned char>(letter) > 96;
-  return (lower ? text.toLower() : text.toUpper()).toStdString();
+  return lower ? TTextCollation::Lower(name) : TTextCollation::Upper(name);
 }
 
 // Puts the previous error mode back however the volume query ends.

@@ -1,7 +1,5 @@
 #include "browse/file_list_box.h"
 
-#include <QtCore/QString>
-
 #include <vector>
 
 #include "browse/path_helpers.h"
@@ -9,9 +7,12 @@
 #include "framework/exception.h"
 #include "framework/screen.h"
 #include "framework/sys_utils.h"
+#include "framework/text_collation.h"
 #include "picture/bitmap.h"
 #include "platform/current_directory.h"
+#include "platform/directory_listing.h"
 #include "platform/file_search.h"
+#include "platform/wildcard_pattern.h"
 #include "resources/resources.h"
 
 namespace lumivane {
@@ -36,10 +37,6 @@ std::vector<std::string> SplitMask(const std::string& mask) {
 }
 
 bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
-
-std::string LowerCaseText(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toLower().toStdString();
-}
 
 // Puts the remembered application cursor back when the fill ends, however it ends.
 class TCursorRestorer {
@@ -116,7 +113,17 @@ void TFileListBox::ReadEntries() {
   {
     TCursorRestorer cursorRestorer;
     int lastIndex = -1;
-    for (const std::string& pattern : SplitMask(mask_)) AddMatches(pattern, attrMask, lastIndex);
+    // One pass over the directory serves every wildcard piece of the mask; a plain name is looked
+    // up directly, as a search for it would.
+    std::shared_ptr<const TDirectoryListing> listing;
+    for (const std::string& pattern : SplitMask(mask_)) {
+      if (!HasWildcard(pattern)) {
+        AddMatches(pattern, attrMask, lastIndex);
+        continue;
+      }
+      if (!listing) listing = TDirectoryListing::Read(directory_);
+      if (listing) AddListedMatches(*listing, pattern, attrMask, lastIndex);
+    }
   }
   SelectionChanged();
 }
@@ -138,8 +145,31 @@ void TFileListBox::AddMatches(const std::string& Pattern, int AttrMask, int& Las
   } while (FindNext(rec) == 0);
 }
 
+void TFileListBox::AddListedMatches(const TDirectoryListing& Listing, const std::string& Pattern,
+                                    int AttrMask, int& LastIndex) {
+  const TWildcardPattern wildcard(Pattern);
+  // The search itself passes over entries that carry an attribute the mask does not ask for.
+  constexpr int skippable = faHidden | faSysFile | faVolumeID | faDirectory;
+  const auto excluded = static_cast<DWORD>(~AttrMask & skippable);
+  const bool listEverything = file_type_.Contains(ftNormal);
+  const DWORD wanted = skippable | (listEverything ? 0 : static_cast<DWORD>(AttrMask));
+  for (const TDirectoryListing::TEntry& entry : Listing.Entries()) {
+    if (!wildcard.MatchesFolded(entry.Folded)) continue;
+    const DWORD attributes = Listing.AttributesOf(entry, wanted);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & excluded) != 0) continue;
+    if (listEverything || (static_cast<DWORD>(AttrMask) & attributes) != 0) {
+      if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        LastIndex = AddItem("[" + entry.Name + "]", show_glyphs_ ? folder_glyph_.get() : nullptr);
+      } else {
+        LastIndex = AddItem(entry.Name, GlyphForFile(entry.Name));
+      }
+    }
+    if (LastIndex == kHourGlassIndex) Screen->SetCursor(crHourGlass);
+  }
+}
+
 TBitmap* TFileListBox::GlyphForFile(const std::string& Name) const {
-  const std::string ext = LowerCaseText(ExtractFileExt(Name));
+  const std::string ext = TTextCollation::Lower(ExtractFileExt(Name));
   if (ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".pif") {
     return executable_glyph_.get();
   }

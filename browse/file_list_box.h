@@ -14,6 +14,7 @@ namespace lumivane {
 
 class TBitmap;
 class TDirectoryListBox;
+class TDirectoryListing;
 class TEdit;
 class TFilterComboBox;
 
@@ -106,6 +107,9 @@ class TFileListBox : public TCustomListBox {
   int AttributeMask() const;
   // Adds the matches of one mask piece; Lastindex is the index the latest addition returned.
   void AddMatches(const std::string& Pattern, int AttrMask, int& LastIndex);
+  // The same for a wildcard piece, over a listing read once per fill.
+  void AddListedMatches(const TDirectoryListing& Listing, const std::string& Pattern, int AttrMask,
+                        int& LastIndex);
   // The glyph a non-directory entry gets from its extension.
   TBitmap* GlyphForFile(const std::string& Name) const;
   void ComputeItemHeight();

@@ -1,12 +1,9 @@
 #include "browse/path_helpers.h"
 
-#include <QtCore/QCollator>
-#include <QtCore/QLocale>
-#include <QtCore/QString>
-
 #include "framework/exception.h"
 #include "framework/font.h"
 #include "framework/sys_utils.h"
+#include "framework/text_collation.h"
 #include "picture/bitmap.h"
 #include "platform/current_directory.h"
 #include "platform/file_operations.h"
@@ -17,11 +14,6 @@
 namespace lumivane {
 
 namespace {
-
-const QCollator& UserCollator() {
-  static const QCollator collator(QLocale::system());
-  return collator;
-}
 
 bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
 
@@ -64,9 +56,7 @@ std::string DirectoryPartOf(const std::string& path, const std::string& namePart
 }  // namespace
 
 int CompareFileNames(const std::string& a, const std::string& b) {
-  const QString left = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size())).toLower();
-  const QString right = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())).toLower();
-  return UserCollator().compare(left, right);
+  return TTextCollation::CompareIgnoringCase(a, b);
 }
 
 bool SameFileName(const std::string& a, const std::string& b) { return CompareFileNames(a, b) == 0; }

@@ -5,8 +5,11 @@
 #include <QtGui/QImage>
 #include <QtWidgets/QWidget>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -18,6 +21,7 @@
 #include "framework/screen.h"
 #include "picture/bitmap.h"
 #include "platform/current_directory.h"
+#include "platform/directory_listing.h"
 #include "temp_tree.h"
 
 namespace lumivane {
@@ -144,6 +148,47 @@ TEST_F(FileListTest, MaskPiecesAreSearchedOneByOneWithoutDeduplication) {
   EXPECT_EQ(Names(), (Names_t{"a.jpg", "a.jpg", "b.gif"}));
   list->SetMask("nomatch*;;");
   EXPECT_EQ(list->Count(), 0);
+}
+
+TEST_F(FileListTest, ReadOnlyAndSystemTypesAskForTheAttributesTheyNeed) {
+  tree.File("plain.jpg");
+  tree.ReadOnlyFile("locked.jpg");
+  tree.Fifo("pipe.jpg");
+  tree.Directory("sub");
+  list->SetFileType({ftReadOnly});
+  Show();
+  EXPECT_EQ(Names(), Names_t{"locked.jpg"});
+  list->SetFileType({ftSystem});
+  EXPECT_EQ(Names(), Names_t{"pipe.jpg"});
+  list->SetFileType({ftDirectory, ftArchive});
+  EXPECT_EQ(Names(), (Names_t{"[..]", "[.]", "[sub]", "locked.jpg", "plain.jpg"}));
+}
+
+TEST_F(FileListTest, OneDirectoryPassPerFillAndOneForAStartUpChain) {
+  tree.File("a.jpg");
+  tree.File("b.GIF");
+  tree.File("c.txt");
+  list->SetMask("*.bmp;*.jpg;*.jpeg;*.jpe;*.gif;*.ico;c.txt");  // a plain name is looked up directly
+  Show();
+  std::uint64_t reads = TDirectoryListing::ReadCount();
+  list->UpdateList();
+  EXPECT_EQ(TDirectoryListing::ReadCount(), reads + 1);
+  EXPECT_EQ(Names(), (Names_t{"a.jpg", "b.GIF", "c.txt"}));
+
+  // A folder not touched lately is read once however often the controls ask in a start-up chain.
+  const struct timespec past[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, tree.Native(".").c_str(), past, 0), 0);
+  reads = TDirectoryListing::ReadCount();
+  {
+    TDirectoryListing::TReuseScope scope;
+    list->UpdateList();
+    list->SetMask("*.jpg");
+    list->UpdateList();
+  }
+  EXPECT_EQ(TDirectoryListing::ReadCount(), reads + 1);
+  EXPECT_EQ(Names(), Names_t{"a.jpg"});
+  list->UpdateList();  // outside the chain every fill reads again
+  EXPECT_EQ(TDirectoryListing::ReadCount(), reads + 2);
 }
 
 TEST_F(FileListTest, MaskInOtherCaseRefillsButTheSameTextDoesNot) {
