@@ -2,10 +2,13 @@
 
 #include <sys/mman.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 namespace lumivane {
@@ -16,12 +19,20 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 constexpr std::size_t kMaxCachedBlocks = 3;
 constexpr std::size_t kMaxCachedBytes = std::size_t{256} << 20;
 
+using Clock = std::chrono::steady_clock;
+
 struct Block {
   std::uint8_t* data;
   std::size_t capacity;
+  Clock::time_point freedAt{};
 };
 
-// Recently freed large blocks. The only mutable state shared between threads here.
+std::chrono::milliseconds g_idleLimit{1000};
+
+// Recently freed large blocks. The only mutable state shared between threads here. A block that
+// nobody takes again within the idle limit goes back to the system, unmapped by a helper thread
+// that sleeps while the cache is empty: stepping through large pictures reuses the blocks, and a
+// viewer left on a small picture gives them back.
 class BlockCache {
  public:
   // A cached block of at least `bytes` that does not waste more than half of itself.
@@ -46,7 +57,10 @@ class BlockCache {
       if (block.capacity > kMaxCachedBytes) {
         evicted.push_back(block);
       } else {
+        block.freedAt = Clock::now();
         blocks_.push_back(block);
+        StartTrimmer();
+        idle_.notify_one();
         bytes_ += block.capacity;
         while (blocks_.size() > kMaxCachedBlocks || bytes_ > kMaxCachedBytes) {
           evicted.push_back(blocks_.front());
@@ -73,8 +87,50 @@ class BlockCache {
     return blocks_.size();
   }
 
+  void SetIdleLimit(std::chrono::milliseconds limit) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    g_idleLimit = limit;
+    idle_.notify_one();
+  }
+
  private:
+  // Called with the lock held.
+  void StartTrimmer() {
+    if (trimmerStarted_) return;
+    trimmerStarted_ = true;
+    // The cache lives as long as the process, and so does the thread.
+    std::thread([this] { TrimWhenIdle(); }).detach();
+  }
+
+  // Unmaps every block that has waited longer than the idle limit; blocks are kept oldest first.
+  void TrimWhenIdle() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+      if (blocks_.empty()) {
+        idle_.wait(lock);
+        continue;
+      }
+      const Clock::time_point due = blocks_.front().freedAt + g_idleLimit;
+      if (Clock::now() < due) {
+        idle_.wait_until(lock, due);
+        continue;
+      }
+      std::vector<Block> evicted;
+      const Clock::time_point now = Clock::now();
+      while (!blocks_.empty() && blocks_.front().freedAt + g_idleLimit <= now) {
+        evicted.push_back(blocks_.front());
+        bytes_ -= blocks_.front().capacity;
+        blocks_.erase(blocks_.begin());
+      }
+      lock.unlock();
+      for (const Block& b : evicted) munmap(b.data, b.capacity);
+      lock.lock();
+    }
+  }
+
   std::mutex mutex_;
+  std::condition_variable idle_;
+  bool trimmerStarted_ = false;
   std::vector<Block> blocks_;
   std::size_t bytes_ = 0;
 };
@@ -153,5 +209,7 @@ void PixelMemory::release() {
 void PixelMemory::TrimCache() { Cache().Trim(); }
 
 std::size_t PixelMemory::CachedBlockCount() { return Cache().Count(); }
+
+void PixelMemory::SetIdleLimit(std::chrono::milliseconds limit) { Cache().SetIdleLimit(limit); }
 
 }  // namespace lumivane

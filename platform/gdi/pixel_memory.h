@@ -1,8 +1,10 @@
 #pragma once
 // Zero-filled pixel memory. Large blocks are 2 MB aligned and ask the kernel for huge pages, and a
 // few recently freed large blocks are kept for reuse, because the first touch of fresh memory
-// costs more than decoding the pixels written into it.
+// costs more than decoding the pixels written into it. A kept block that is not reused within the
+// idle limit (a second by default) is given back to the system.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -27,6 +29,8 @@ class PixelMemory {
   static void TrimCache();
   // How many freed blocks the cache holds right now.
   static std::size_t CachedBlockCount();
+  // How long a freed block is kept for reuse before it goes back to the system.
+  static void SetIdleLimit(std::chrono::milliseconds limit);
 
  private:
   void release();
