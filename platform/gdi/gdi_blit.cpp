@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "platform/gdi/gdi_internal.h"
@@ -193,6 +194,137 @@ class AreaSampler {
   std::vector<float> sums_;
 };
 
+// Area averaging in fixed point for a shrink on both axes without mirroring, the common case of a
+// picture fitted into a window. Weights are 1/4096ths that add up to 4096 on each axis. Every
+// source row is read and filtered across once (a row under two destination rows is kept from the
+// first), so the cost is linear in the source area.
+class BoxSampler {
+ public:
+  static bool Applies(const AxisMap& xs, const AxisMap& ys) {
+    return !xs.mirrored && !ys.mirrored && xs.srcSize >= xs.dstSize && ys.srcSize >= ys.dstSize;
+  }
+
+  BoxSampler(const RowReader& reader, const AxisMap& xs, const AxisMap& ys, int srcWidth, int srcHeight)
+      : reader_(reader) {
+    Flatten(AreaTaps(xs, srcWidth), columnFirst_, columnCount_, columnOffset_, columnWeights_);
+    Flatten(AreaTaps(ys, srcHeight), rowFirst_, rowCount_, rowOffset_, rowWeights_);
+    minX_ = columnFirst_.empty() ? 0 : columnFirst_.front();
+    const std::size_t last = columnFirst_.size() - 1;
+    line_.resize(
+        columnFirst_.empty() ? 0 : static_cast<std::size_t>(columnFirst_[last] + columnCount_[last] - minX_));
+    const std::size_t n = columnFirst_.size() * 3;
+    across_[0].resize(n);
+    across_[1].resize(n);
+    sums_.resize(n);
+  }
+
+  // Destination row `row` (counted from the first drawn one) as pixels with `fill` added.
+  void Row(std::size_t row, std::uint32_t* out, std::uint32_t fill) {
+    std::fill(sums_.begin(), sums_.end(), 0u);
+    const std::uint16_t* weight = rowWeights_.data() + rowOffset_[row];
+    for (int t = 0; t < rowCount_[row]; ++t) {
+      const std::uint32_t* across = Across(rowFirst_[row] + t);
+      const std::uint32_t w = weight[t];
+      for (std::size_t i = 0; i < sums_.size(); ++i) sums_[i] += w * across[i];
+    }
+    for (std::size_t i = 0; i < columnFirst_.size(); ++i) {
+      const std::uint32_t r = (sums_[i * 3] + (1u << 19)) >> 20;
+      const std::uint32_t g = (sums_[i * 3 + 1] + (1u << 19)) >> 20;
+      const std::uint32_t b = (sums_[i * 3 + 2] + (1u << 19)) >> 20;
+      out[i] = (r << 16) | (g << 8) | b | fill;
+    }
+  }
+
+ private:
+  static constexpr std::uint32_t kOne = 4096;
+
+  // Turns float taps into contiguous runs with integer weights that add up to kOne exactly.
+  static void Flatten(const std::vector<std::vector<Tap>>& taps, std::vector<int>& first,
+                      std::vector<int>& count, std::vector<std::size_t>& offsets,
+                      std::vector<std::uint16_t>& weights) {
+    for (const auto& list : taps) {
+      first.push_back(list.front().index);
+      count.push_back(static_cast<int>(list.size()));
+      const std::size_t start = weights.size();
+      offsets.push_back(start);
+      int total = 0;
+      for (const Tap& t : list) {
+        const auto w = static_cast<std::uint16_t>(std::lround(t.weight * kOne));
+        weights.push_back(w);
+        total += w;
+      }
+      // Rounding leftovers go to the heaviest tap, so a flat area stays exactly flat.
+      std::size_t largest = start;
+      for (std::size_t k = start; k < weights.size(); ++k)
+        if (weights[k] > weights[largest]) largest = k;
+      weights[largest] = static_cast<std::uint16_t>(weights[largest] + static_cast<int>(kOne) - total);
+    }
+  }
+
+  // Source row `y` filtered across: three channels per destination column, scaled by 256.
+  const std::uint32_t* Across(int y) {
+    if (y == acrossRow_[0]) return across_[0].data();
+    if (y == acrossRow_[1]) return across_[1].data();
+    const int slot = acrossRow_[0] < acrossRow_[1] ? 0 : 1;  // replace the older row
+    acrossRow_[slot] = y;
+    std::uint32_t* out = across_[slot].data();
+    reader_.Read(y, minX_, static_cast<int>(line_.size()), line_.data());
+    for (std::size_t i = 0; i < columnFirst_.size(); ++i) {
+      const std::uint32_t* p = line_.data() + (columnFirst_[i] - minX_);
+      const std::uint16_t* weight = columnWeights_.data() + columnOffset_[i];
+      std::uint32_t r = 0, g = 0, b = 0;
+      for (int t = 0; t < columnCount_[i]; ++t) {
+        const std::uint32_t px = p[t];
+        const std::uint32_t w = weight[t];
+        r += w * ((px >> 16) & 0xFF);
+        g += w * ((px >> 8) & 0xFF);
+        b += w * (px & 0xFF);
+      }
+      out[i * 3] = (r + 8) >> 4;
+      out[i * 3 + 1] = (g + 8) >> 4;
+      out[i * 3 + 2] = (b + 8) >> 4;
+    }
+    return out;
+  }
+
+  const RowReader& reader_;
+  std::vector<int> columnFirst_, columnCount_, rowFirst_, rowCount_;
+  std::vector<std::size_t> columnOffset_, rowOffset_;
+  std::vector<std::uint16_t> columnWeights_, rowWeights_;
+  int minX_ = 0;
+  std::vector<std::uint32_t> line_;
+  std::vector<std::uint32_t> across_[2];
+  int acrossRow_[2] = {INT_MIN, INT_MIN};
+  std::vector<std::uint32_t> sums_;
+};
+
+// Fills the drawn destination rows [begin, end) of a plain 32-bit target by box averaging.
+void BoxRows(const Surface& target, const RowReader& reader, const AxisMap& xs, const AxisMap& ys,
+             int srcWidth, int srcHeight, std::size_t begin, std::size_t end) {
+  BoxSampler sampler(reader, xs, ys, srcWidth, srcHeight);
+  for (std::size_t j = begin; j < end; ++j) {
+    auto* out = reinterpret_cast<std::uint32_t*>(target.Row(ys.first + static_cast<int>(j))) + xs.first;
+    sampler.Row(j, out, target.opaque);
+  }
+}
+
+// Box averaging over all drawn rows; a large source is shared out between two threads, each
+// with its own half of the destination rows.
+void BoxStretch(const Surface& target, const RowReader& reader, const AxisMap& xs, const AxisMap& ys,
+                int srcWidth, int srcHeight) {
+  constexpr long long kThreadedArea = 1 << 20;
+  const std::size_t rows = ys.source.size();
+  const long long area = static_cast<long long>(xs.srcSize) * ys.srcSize;
+  if (area < kThreadedArea || rows < 2) {
+    BoxRows(target, reader, xs, ys, srcWidth, srcHeight, 0, rows);
+    return;
+  }
+  const std::size_t half = rows / 2;
+  std::thread helper([&] { BoxRows(target, reader, xs, ys, srcWidth, srcHeight, half, rows); });
+  BoxRows(target, reader, xs, ys, srcWidth, srcHeight, 0, half);
+  helper.join();
+}
+
 // A private copy of a surface's memory, for blits whose source and target are the same pixels.
 Surface Snapshot(const Surface& s, std::vector<BYTE>& storage) {
   const std::ptrdiff_t rowBytes = std::abs(s.step);
@@ -223,6 +355,10 @@ bool StretchSurface(const Surface& target, const Surface& sourceIn, const Stretc
 
   const bool scaled = xs.srcSize != xs.dstSize || ys.srcSize != ys.dstSize;
   const bool averaging = q.halftone && scaled && !source.monoDevice && !monoTarget;
+  if (averaging && q.rop == 0xCC && !q.hasKey && target.IsPlain32() && BoxSampler::Applies(xs, ys)) {
+    BoxStretch(target, reader, xs, ys, source.width, source.height);
+    return true;
+  }
   std::optional<AreaSampler> sampler;
   if (averaging) sampler.emplace(reader, xs, ys, source.width, source.height);
 
