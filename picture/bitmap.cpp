@@ -692,7 +692,8 @@ void TBitmap::DrawInto(TCanvas& Canvas, const TRect& Rect) {
       SetBrushOrgEx(target, 0, 0, &origin);
       SetStretchBltMode(target, HALFTONE);
       SetBrushOrgEx(target, origin.x, origin.y, nullptr);
-    } else if (!Monochrome()) {
+    } else if (!Monochrome() && GetStretchBltMode(target) != HALFTONE) {
+      // A target that asks for area averaging (a filtered copy of a shrunk picture) keeps it.
       SetStretchBltMode(target, COLORONCOLOR);
     }
     const int width = ImageWidth();

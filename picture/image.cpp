@@ -53,7 +53,9 @@ void TImage::Paint() {
   TGraphic* graphic = picture_.Graphic();
   if (graphic == nullptr) return;
   try {
-    graphic->DrawInto(Canvas(), DestRect());
+    const TRect dest = DestRect();
+    // A picture shrunk to fit is drawn from a filtered copy made once per size.
+    if (!fitted_.Draw(*graphic, Canvas(), dest)) graphic->DrawInto(Canvas(), dest);
   } catch (const std::exception&) {
     EmptyAfterFailedDraw();
   }
@@ -83,6 +85,7 @@ bool TImage::CanAutoSize(int& NewWidth, int& NewHeight) {
 void TImage::Changed() { PictureChanged(); }
 
 void TImage::PictureChanged() {
+  fitted_.Reset();
   if (AutoSize() && picture_.ImageWidth() > 0 && picture_.ImageHeight() > 0)
     SetBounds(Left(), Top(), picture_.ImageWidth(), picture_.ImageHeight());
   TGraphic* graphic = picture_.Graphic();

@@ -5,6 +5,7 @@
 
 #include "framework/graphic_control.h"
 #include "picture/change_notifier.h"
+#include "picture/fitted_copy.h"
 #include "picture/graphic.h"
 #include "picture/picture.h"
 
@@ -49,6 +50,7 @@ class TImage : public TGraphicControl, private IChangeNotifier {
   void EmptyAfterFailedDraw();
 
   TPicture picture_;
+  TFittedCopy fitted_;
   bool stretch_ = false;
   bool center_ = false;
   bool transparent_ = false;
