@@ -15,6 +15,7 @@
 #include "framework/application.h"
 #include "framework/exception.h"
 #include "framework/panel.h"
+#include "framework/scroll_bar.h"
 #include "framework/sys_utils.h"
 #include "platform/gdi/gdi.h"
 
@@ -37,7 +38,8 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
 
 // ---------------------------------------------------------------------------------------------
 // The popup list: a window of its own that grabs mouse and keyboard while it is open. It keeps
-// the highlighted ("hot") item and the first visible one; the combo box paints the items.
+// the highlighted ("hot") item and the first visible one; the combo box paints the items. When
+// there are more items than rows, a scroll bar inside the border takes its width from the items.
 
 class TComboDropDown : public QWidget {
  public:
@@ -46,6 +48,8 @@ class TComboDropDown : public QWidget {
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    // Scrolling moves the rows only; the highlighted item stays.
+    bar_.OnScroll = [this](int Position) { SetTop(Position); };
   }
 
   // Forgets the combo box (when it goes before the popup).
@@ -64,12 +68,15 @@ class TComboDropDown : public QWidget {
       }
     }
     setGeometry(origin.x(), origin.y(), std::max(width, 1), height);
+    UpdateScrollBar();
     show();
     setFocus(Qt::PopupFocusReason);
   }
 
   int Hot() const { return hot_; }
   int TopItem() const { return top_; }
+  // The width of the bar while it is shown, else 0.
+  int BarWidth() const { return bar_shown_ ? TScrollBar::DefaultWidth : 0; }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -80,7 +87,7 @@ class TComboDropDown : public QWidget {
     if (bitmap == nullptr) return;
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    Application->Guard(combo_, [&] { combo_->PaintDropDown(dc, width(), height(), hot_, top_); });
+    Application->Guard(combo_, [&] { combo_->PaintDropDown(dc, width(), height(), hot_, top_, BarWidth()); });
     {
       QPainter painter(this);
       painter.drawImage(0, 0, BitmapAsQImage(bitmap));
@@ -169,7 +176,7 @@ class TComboDropDown : public QWidget {
 
  private:
   int ItemAt(QPoint p) const {
-    if (combo_ == nullptr || !rect().contains(p)) return -1;
+    if (combo_ == nullptr || !rect().contains(p) || p.x() >= width() - 1 - BarWidth()) return -1;
     const int row = (p.y() - 1) / std::max(1, combo_->ItemHeight());
     const int index = top_ + std::clamp(row, 0, rows_ - 1);
     return index < combo_->Count() ? index : -1;
@@ -189,9 +196,22 @@ class TComboDropDown : public QWidget {
   }
 
   void SetTop(int top) {
+    if (combo_ == nullptr) return;
     const int maxTop = std::max(0, combo_->Count() - rows_);
     top_ = std::clamp(top, 0, maxTop);
+    bar_.SetParams(combo_->Count(), rows_, top_);
     update();
+  }
+
+  void UpdateScrollBar() {
+    bar_shown_ = combo_ != nullptr && combo_->Count() > rows_;
+    if (!bar_shown_) {
+      bar_.Hide();
+      return;
+    }
+    bar_.SetParams(combo_->Count(), rows_, top_);
+    const int right = width() - 1;
+    bar_.Place(this, Rect(right - TScrollBar::DefaultWidth, 1, right, height() - 1));
   }
 
   // Closes the list, then runs the choice as the user's (errors go to the error report).
@@ -206,6 +226,8 @@ class TComboDropDown : public QWidget {
   int rows_ = 1;
   int hot_ = -1;
   int top_ = 0;
+  TScrollBar bar_;
+  bool bar_shown_ = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -510,13 +532,14 @@ void TCustomComboBox::Paint() {
   PaintButton(canvas, ButtonRect());
 }
 
-void TCustomComboBox::PaintDropDown(HDC DC, int Width, int Height, int Hot, int Top) {
+void TCustomComboBox::PaintDropDown(HDC DC, int Width, int Height, int Hot, int Top, int BarWidth) {
   TCanvas& canvas = Canvas();
   canvas.Lock();
   canvas.SetHandle(DC);
   try {
     TRect frame = Rect(0, 0, Width, Height);
     Frame3D(canvas, frame, clBlack, clBlack, 1);
+    frame.Right = std::max(frame.Left, frame.Right - BarWidth);  // the scroll bar's strip
     const int itemHeight = ItemHeight();
     int y = frame.Top;
     for (int index = Top; index < Count() && y < frame.Bottom; ++index, y += itemHeight) {

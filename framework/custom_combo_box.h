@@ -116,8 +116,9 @@ class TCustomComboBox : public TCustomControl {
   // Draws an item the way the style asks (owner-drawn or plain text).
   void DrawItemForStyle(int Index, const TRect& Rect, TOwnerDrawState State);
   void PaintButton(TCanvas& Canvas, const TRect& Rect);
-  // Paints the popup's items into DC (Width x Height pixels), Hot highlighted, from Top on.
-  void PaintDropDown(HDC DC, int Width, int Height, int Hot, int Top);
+  // Paints the popup's items into DC (Width x Height pixels), Hot highlighted, from Top on, leaving
+  // a strip of BarWidth pixels inside the right border to the scroll bar.
+  void PaintDropDown(HDC DC, int Width, int Height, int Hot, int Top, int BarWidth);
   void DropDownClosed();
   void CloseDropDown();
   // The next item after the selection whose text begins with Key (any letter case), or -1.

@@ -2,7 +2,11 @@
 
 #include <QtCore/QCollator>
 #include <QtCore/QLocale>
+#include <QtCore/QObject>
 #include <QtCore/QString>
+#include <QtGui/QHelpEvent>
+#include <QtWidgets/QToolTip>
+#include <QtWidgets/QWidget>
 
 #include <algorithm>
 #include <iterator>
@@ -11,6 +15,7 @@
 #include <vector>
 
 #include "framework/exception.h"
+#include "framework/scroll_bar.h"
 #include "framework/sys_utils.h"
 
 namespace lumivane {
@@ -188,10 +193,47 @@ class TCustomListBox::TItemStore {
 };
 
 // ---------------------------------------------------------------------------------------------
+// Tooltips: when the pointer rests on an item cut at the list's edge, its full text shows over it
+// until the pointer leaves the item.
+
+class TCustomListBox::TTipFilter : public QObject {
+ public:
+  explicit TTipFilter(TCustomListBox* list) : list_(list) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::ToolTip) return false;
+    auto* help = static_cast<QHelpEvent*>(event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    TRect item;
+    std::string tip;
+    try {
+      tip = list_->TipAt(TPoint{help->pos().x(), help->pos().y()}, item);
+    } catch (const std::exception&) {
+      tip.clear();  // a tip that cannot be worked out is simply not shown
+    }
+    if (tip.empty() || widget == nullptr) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(), QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())),
+                         widget, QRect(item.Left, item.Top, item.Width(), item.Height()));
+    }
+    return true;
+  }
+
+ private:
+  TCustomListBox* list_;
+};
+
+// ---------------------------------------------------------------------------------------------
 // The list box.
 
 TCustomListBox::TCustomListBox(TComponent* AOwner)
-    : TCustomControl(AOwner), items_(std::make_unique<TItemStore>()) {
+    : TCustomControl(AOwner),
+      items_(std::make_unique<TItemStore>()),
+      scroll_bar_(std::make_unique<TScrollBar>()),
+      tip_filter_(std::make_unique<TTipFilter>(this)) {
+  // Scrolling with the bar moves the view only; the selection stays.
+  scroll_bar_->OnScroll = [this](int Position) { SetTopIndex(Position); };
   SetBounds(Left(), Top(), 121, 97);
   TabStop = true;
   SetColor(clWindow);
@@ -224,6 +266,7 @@ int TCustomListBox::AddItem(const std::string& Text, TObject* Object) {
   const int index = items_->InsertSorted(std::move(item));
   if (item_index_ >= index) ++item_index_;
   Invalidate();
+  UpdateScrollBar();
   return index;
 }
 
@@ -236,6 +279,7 @@ void TCustomListBox::InsertItem(int Index, const std::string& Text, TObject* Obj
   items_->InsertAt(Index, std::move(item));
   if (item_index_ >= Index) ++item_index_;
   Invalidate();
+  UpdateScrollBar();
 }
 
 void TCustomListBox::Delete(int Index) {
@@ -247,6 +291,7 @@ void TCustomListBox::Delete(int Index) {
   }
   top_index_ = std::min(top_index_, MaxTopIndex());
   Invalidate();
+  UpdateScrollBar();
 }
 
 void TCustomListBox::Clear() {
@@ -254,6 +299,7 @@ void TCustomListBox::Clear() {
   item_index_ = -1;
   top_index_ = 0;
   Invalidate();
+  UpdateScrollBar();
 }
 
 int TCustomListBox::FindStringExact(int StartIndex, const std::string& Text) const {
@@ -290,6 +336,7 @@ void TCustomListBox::SetTopIndex(int Value) {
   if (top == top_index_) return;
   top_index_ = top;
   Invalidate();
+  UpdateScrollBar();
 }
 
 int TCustomListBox::VisibleItemCount() const {
@@ -344,6 +391,7 @@ void TCustomListBox::SetItemHeight(int Value) {
   item_height_ = Value;
   top_index_ = std::min(top_index_, MaxTopIndex());
   Invalidate();
+  UpdateScrollBar();
 }
 
 void TCustomListBox::Click() { Fire(OnClick, this); }
@@ -352,6 +400,21 @@ void TCustomListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState Stat
   TCanvas& canvas = Canvas();
   canvas.FillRect(Rect);
   if (Index < Count()) canvas.TextOut(Rect.Left + 2, Rect.Top, Items(Index));
+}
+
+int TCustomListBox::ItemContentWidth(int Index) {
+  TCanvas& canvas = Canvas();
+  canvas.Font().AssignFrom(&Font());
+  return 2 + canvas.TextWidth(Items(Index));
+}
+
+std::string TCustomListBox::TipAt(TPoint Pos, TRect& ItemBounds) {
+  const int index = ItemAtPos(Pos);
+  if (index < 0) return std::string();
+  ItemBounds = ItemRect(index);
+  // The standard style draws every item the default way, whatever a descendant draws.
+  const int needed = style_ == lbStandard ? TCustomListBox::ItemContentWidth(index) : ItemContentWidth(index);
+  return needed > ItemBounds.Width() ? Items(index) : std::string();
 }
 
 void TCustomListBox::PrepareCanvasForItem(bool selected) {
@@ -461,7 +524,32 @@ void TCustomListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, in
 
 void TCustomListBox::Resize() {
   top_index_ = std::min(top_index_, MaxTopIndex());
+  UpdateScrollBar();
   TCustomControl::Resize();
+}
+
+int TCustomListBox::ClientWidth() const {
+  return std::max(0, Width() - (ScrollBarShown() ? TScrollBar::DefaultWidth : 0));
+}
+
+void TCustomListBox::ApplyGeometry() {
+  TCustomControl::ApplyGeometry();
+  if (widget_ != nullptr) widget_->installEventFilter(tip_filter_.get());  // a new window needs it too
+  UpdateScrollBar();
+}
+
+void TCustomListBox::UpdateScrollBar() {
+  const bool shown = ScrollBarShown();
+  if (shown != bar_shown_) {
+    bar_shown_ = shown;
+    Invalidate();  // the items change width
+  }
+  scroll_bar_->SetParams(Count(), VisibleItemCount(), top_index_);
+  if (shown && widget_ != nullptr) {
+    scroll_bar_->Place(widget_, Rect(ClientWidth(), 0, Width(), Height()));
+  } else {
+    scroll_bar_->Hide();
+  }
 }
 
 }  // namespace lumivane

@@ -2,6 +2,8 @@
 // The framework's list box: a single column of text items, each with one object reference, drawn
 // by the control itself one fixed-height item at a time. A sorted list keeps its items in the
 // user's case-insensitive locale order; insertion stays fast for lists of many thousand items.
+// While the items overflow the list, a vertical scroll bar takes its width from the client area;
+// an item whose drawing is cut at the edge shows its full text as a tooltip.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,6 +17,8 @@ enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
 
 enum TOwnerDrawStateKind { odSelected, odGrayed, odDisabled, odChecked, odFocused };
 using TOwnerDrawState = TSet<TOwnerDrawStateKind>;
+
+class TScrollBar;
 
 class TCustomListBox : public TCustomControl {
  public:
@@ -54,6 +58,14 @@ class TCustomListBox : public TCustomControl {
   // The rectangle of an item in client coordinates (it may lie outside the client area).
   TRect ItemRect(int Index) const;
 
+  // ---- scroll bar -----------------------------------------------------------------------------
+  // Whether the vertical scroll bar is shown: the items do not all fit (TopIndex can move).
+  bool ScrollBarShown() const { return MaxTopIndex() > 0; }
+  // The bar; it follows TopIndex and sets it when the user scrolls, never the selection.
+  TScrollBar& ScrollBar() const { return *scroll_bar_; }
+  // The control's width less the scroll bar's while it is shown.
+  int ClientWidth() const override;
+
   // ---- style ----------------------------------------------------------------------------------
   bool Sorted() const { return sorted_; }
   void SetSorted(bool Value);
@@ -75,15 +87,20 @@ class TCustomListBox : public TCustomControl {
   void Click() override;
   // Draws one item; the canvas already holds the font, brush and colours for its state.
   virtual void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State);
+  // How far from the item's left edge its drawing reaches (the end of its text); an item reaching
+  // past its rectangle shows its text as a tooltip. The base measures the default drawing.
+  virtual int ItemContentWidth(int Index);
 
   void Paint() override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void Resize() override;
+  void ApplyGeometry() override;
 
  private:
   struct TListItem;
   class TItemStore;
+  class TTipFilter;
 
   // Moves the selection to Index (clamped) as the user does, scrolls it into view and runs the
   // click handling when the selection changed.
@@ -91,8 +108,16 @@ class TCustomListBox : public TCustomControl {
   void ScrollIntoView(int Index);
   int MaxTopIndex() const;
   void PrepareCanvasForItem(bool selected);
+  // Shows, hides and places the scroll bar and hands it the range; repaints the items when their
+  // width changed.
+  void UpdateScrollBar();
+  // The text to show as a tooltip at a client point, empty when the item there is not cut.
+  std::string TipAt(TPoint Pos, TRect& ItemBounds);
 
   std::unique_ptr<TItemStore> items_;
+  std::unique_ptr<TScrollBar> scroll_bar_;
+  std::unique_ptr<TTipFilter> tip_filter_;
+  bool bar_shown_ = false;
   int item_index_ = -1;
   int top_index_ = 0;
   bool sorted_ = false;

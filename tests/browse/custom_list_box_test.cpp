@@ -5,9 +5,12 @@
 #include <QtCore/QCollator>
 #include <QtCore/QLocale>
 #include <QtCore/QString>
+#include <QtGui/QHelpEvent>
 #include <QtGui/QImage>
+#include <QtGui/QMouseEvent>
 #include <QtGui/QWheelEvent>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QToolTip>
 #include <QtWidgets/QWidget>
 
 #include <algorithm>
@@ -17,6 +20,7 @@
 
 #include "framework/exception.h"
 #include "framework/form.h"
+#include "framework/scroll_bar.h"
 
 namespace lumivane {
 namespace {
@@ -253,6 +257,173 @@ TEST_F(ListBoxTest, PaintingPreparesTheCanvasPerItemState) {
   const int x = list->ClientWidth() - 3;
   EXPECT_EQ(AsColorRef(shown.pixel(x, selectedRow.Top + 6)), ColorToRGB(clHighlight));
   EXPECT_EQ(AsColorRef(shown.pixel(x, selectedRow.Top - 6)), ColorToRGB(list->Color()));
+}
+
+// ---- the scroll bar ----------------------------------------------------------------------------
+
+// The 130-pixel list has 16-pixel arrows, so its track is 98 pixels long from y 16 on.
+class ListScrollBarTest : public ListBoxTest {
+ protected:
+  TScrollBar& Bar() { return list->ScrollBar(); }
+  // Sends the left button's press (or double click), move or release to the bar's window.
+  void Mouse(QEvent::Type type, int x, int y) {
+    QWidget* widget = Bar().Widget();
+    ASSERT_NE(widget, nullptr);
+    const bool down = type != QEvent::MouseButtonRelease;
+    QMouseEvent event(type, QPointF(x, y), widget->mapToGlobal(QPointF(x, y)),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+  }
+  void ClickBar(int x, int y) {
+    Mouse(QEvent::MouseButtonPress, x, y);
+    Mouse(QEvent::MouseButtonRelease, x, y);
+  }
+  static constexpr int kTrackTop = 16;
+  static constexpr int kTrackLength = 98;
+};
+
+TEST_F(ListScrollBarTest, TheBarShowsOnlyWhileTheItemsOverflowAndTakesItsWidthFromTheItems) {
+  AddNumbered(10);  // exactly the ten that fit
+  EXPECT_FALSE(list->ScrollBarShown());
+  EXPECT_EQ(Bar().Widget(), nullptr);
+  EXPECT_EQ(list->ClientWidth(), 100);
+  EXPECT_EQ(list->ItemRect(0), Rect(0, 0, 100, 13));
+
+  list->AddItem("one more", nullptr);
+  ASSERT_TRUE(list->ScrollBarShown());
+  ASSERT_NE(Bar().Widget(), nullptr);
+  EXPECT_EQ(Bar().Widget()->geometry(), QRect(84, 0, 16, 130));
+  EXPECT_EQ(list->ClientWidth(), 84);
+  EXPECT_EQ(list->ItemRect(0), Rect(0, 0, 84, 13));
+  EXPECT_EQ(list->ItemAtPos(TPoint{90, 5}), -1) << "the bar's strip holds no item";
+
+  list->SetBounds(0, 0, 100, 13 * 11);  // taller: everything fits again
+  EXPECT_FALSE(list->ScrollBarShown());
+  EXPECT_EQ(Bar().Widget(), nullptr);
+  list->SetBounds(0, 0, 100, 130);
+  list->Delete(0);
+  EXPECT_FALSE(list->ScrollBarShown());
+  list->AddItem("again", nullptr);
+  list->Clear();
+  EXPECT_FALSE(list->ScrollBarShown());
+  EXPECT_EQ(list->ClientWidth(), 100);
+}
+
+TEST_F(ListScrollBarTest, TheThumbIsTheVisibleShareAndSitsWhereTheTopItemIs) {
+  AddNumbered(20);
+  TRect thumb = Bar().ThumbRect();
+  EXPECT_EQ(thumb.Height(), kTrackLength * 10 / 20);
+  EXPECT_EQ(thumb.Top, kTrackTop);
+  list->SetTopIndex(10);  // the last page
+  thumb = Bar().ThumbRect();
+  EXPECT_EQ(thumb.Bottom, kTrackTop + kTrackLength);
+
+  list->Clear();
+  AddNumbered(100);
+  list->SetTopIndex(45);  // half way
+  thumb = Bar().ThumbRect();
+  EXPECT_NEAR(thumb.Height(), kTrackLength * 10 / 100.0, 1.0);
+  const double room = kTrackLength - thumb.Height();
+  EXPECT_NEAR(thumb.Top, kTrackTop + room / 2, 1.0);
+
+  list->Clear();
+  AddNumbered(5000);
+  EXPECT_EQ(Bar().ThumbRect().Height(), TScrollBar::MinThumbLength) << "a long list keeps a thumb to grab";
+
+  // The thumb is drawn where it is said to be: raised (light top-left, black bottom edge) over
+  // the checkered track.
+  form.Show();
+  list->SetTopIndex(2500);
+  thumb = Bar().ThumbRect();
+  const QImage shown = list->Widget()->grab().toImage();
+  const int left = list->ClientWidth();
+  EXPECT_EQ(AsColorRef(shown.pixel(left + 3, thumb.Top + 1)), ColorToRGB(clBtnHighlight));
+  EXPECT_EQ(AsColorRef(shown.pixel(left + 7, thumb.Top + 4)), ColorToRGB(clBtnFace));
+  EXPECT_EQ(AsColorRef(shown.pixel(left + 7, thumb.Bottom - 1)), ColorToRGB(clBlack));
+  const int trackY = kTrackTop + 4;
+  EXPECT_NE(shown.pixel(left + 6, trackY), shown.pixel(left + 7, trackY)) << "checkered track";
+  EXPECT_EQ(shown.pixel(left + 6, trackY), shown.pixel(left + 7, trackY + 1));
+}
+
+TEST_F(ListScrollBarTest, ArrowsAndTrackScrollButNeverSelectOrClick) {
+  AddNumbered(50);
+  list->SetItemIndex(2);
+  ClickBar(8, 5);  // the up arrow, already at the top
+  EXPECT_EQ(list->TopIndex(), 0);
+  ClickBar(8, 125);  // the down arrow
+  EXPECT_EQ(list->TopIndex(), 1);
+  Mouse(QEvent::MouseButtonDblClick, 8, 125);  // the second press of a double click steps again
+  Mouse(QEvent::MouseButtonRelease, 8, 125);
+  EXPECT_EQ(list->TopIndex(), 2);
+  ClickBar(8, Bar().ThumbRect().Bottom + 2);  // the track below the thumb: a page down
+  EXPECT_EQ(list->TopIndex(), 11);
+  ClickBar(8, Bar().ThumbRect().Top - 2);  // above it: a page up
+  EXPECT_EQ(list->TopIndex(), 2);
+  for (int i = 0; i < 10; ++i) ClickBar(8, 110);
+  EXPECT_EQ(list->TopIndex(), 40) << "the last page stays full";
+
+  EXPECT_EQ(list->ItemIndex(), 2);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(doubleClicks, 0);
+  // The selection scrolled out of view stays where it was, and the keys go on from it.
+  list->PressKey(VK_DOWN);
+  EXPECT_EQ(list->ItemIndex(), 3);
+  EXPECT_EQ(list->TopIndex(), 3);
+}
+
+TEST_F(ListScrollBarTest, DraggingTheThumbScrollsAlongAndStopsAtTheEnds) {
+  AddNumbered(100);
+  list->SetItemIndex(7);
+  const TRect thumb = Bar().ThumbRect();
+  const int grabY = thumb.Top + thumb.Height() / 2;
+  const int room = kTrackLength - thumb.Height();
+  Mouse(QEvent::MouseButtonPress, 8, grabY);
+  EXPECT_EQ(list->TopIndex(), 0) << "grabbing the thumb does not move it";
+  Mouse(QEvent::MouseMove, 8, grabY + room / 2);
+  EXPECT_NEAR(list->TopIndex(), 45, 1);
+  EXPECT_EQ(Bar().ThumbRect().Top, thumb.Top + room / 2) << "the thumb follows the pointer";
+  Mouse(QEvent::MouseMove, 40, grabY + 500);  // far past the end, beside the bar
+  EXPECT_EQ(list->TopIndex(), 90);
+  Mouse(QEvent::MouseMove, 8, grabY - 500);
+  EXPECT_EQ(list->TopIndex(), 0);
+  Mouse(QEvent::MouseMove, 8, grabY + room);
+  Mouse(QEvent::MouseButtonRelease, 8, grabY + room);
+  EXPECT_EQ(list->TopIndex(), 90);
+  Mouse(QEvent::MouseMove, 8, grabY);  // the button is up: moving does nothing
+  EXPECT_EQ(list->TopIndex(), 90);
+  EXPECT_EQ(list->ItemIndex(), 7);
+  EXPECT_EQ(clicks, 0);
+}
+
+TEST_F(ListScrollBarTest, TheBarFollowsKeysAndWheel) {
+  AddNumbered(30);
+  list->PressKey(VK_END);
+  EXPECT_EQ(Bar().Position(), 20);
+  EXPECT_EQ(Bar().ThumbRect().Bottom, kTrackTop + kTrackLength);
+  QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(list->Widget(), &wheel);
+  EXPECT_EQ(list->TopIndex(), 17);
+  EXPECT_EQ(Bar().Position(), 17);
+}
+
+TEST_F(ListScrollBarTest, ACutItemShowsItsFullTextAsATooltip) {
+  const std::string longName(60, 'w');
+  list->AddItem("short", nullptr);
+  list->AddItem(longName, nullptr);
+  form.Show();
+  auto hover = [&](int y) {
+    const QPoint at(20, y);
+    QHelpEvent event(QEvent::ToolTip, at, list->Widget()->mapToGlobal(at));
+    QApplication::sendEvent(list->Widget(), &event);
+  };
+  hover(5);  // "short" fits
+  EXPECT_FALSE(QToolTip::isVisible());
+  hover(13 + 5);
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text().toStdString(), longName);
+  QToolTip::hideText();
 }
 
 }  // namespace

@@ -150,5 +150,57 @@ TEST_F(ComboBoxTest, ClosedBoxDrawsTheSelectedItemInsideFrameAndBesideTheButton)
   EXPECT_EQ(r.Right, combo->Width() - 2 - 16 - 1);
 }
 
+TEST_F(ComboBoxTest, ALongPopupListScrollsWithItsBarWithoutMovingTheHighlight) {
+  combo->SetStyle(csOwnerDrawFixed);
+  combo->SetItemHeight(14);
+  for (int i = 0; i < 8; ++i) combo->AddItem("more" + std::to_string(i));  // 12 items, 8 rows
+  combo->SetItemIndex(1);
+  form.Show();
+  combo->SetDroppedDown(true);
+  QWidget* popup = combo->DropDownList();
+  ASSERT_NE(popup, nullptr);
+  const QList<QWidget*> children = popup->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  ASSERT_EQ(children.size(), 1);
+  QWidget* bar = children.front();
+  EXPECT_EQ(bar->geometry(), QRect(popup->width() - 1 - 16, 1, 16, 8 * 14));
+
+  auto press = [&](QPoint at) {
+    QMouseEvent down(QEvent::MouseButtonPress, QPointF(at), QPointF(bar->mapToGlobal(at)), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &down);
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(at), QPointF(bar->mapToGlobal(at)), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &up);
+  };
+  press(QPoint(8, 8 * 14 - 4));  // the down arrow
+  press(QPoint(8, 8 * 14 - 4));
+  combo->Drawn.clear();
+  popup->grab();
+  ASSERT_EQ(combo->Drawn.size(), 8u);
+  EXPECT_EQ(combo->Drawn[0].Index, 2) << "two rows scrolled";
+  EXPECT_EQ(combo->Drawn[0].Rect.Right, popup->width() - 1 - 16) << "the items give the bar its width";
+  EXPECT_TRUE(combo->DroppedDown()) << "scrolling chooses nothing";
+  EXPECT_TRUE(combo->Events.empty());
+  press(QPoint(8, 20));  // the track above the thumb: back up a page
+  combo->Drawn.clear();
+  popup->grab();
+  ASSERT_FALSE(combo->Drawn.empty());
+  EXPECT_EQ(combo->Drawn[0].Index, 0);
+  EXPECT_TRUE(combo->Drawn[1].Selected) << "the highlight stays on its item";
+  combo->SetDroppedDown(false);
+
+  // A list that fits has no bar, and its items keep the whole width.
+  while (combo->Count() > 8) combo->Delete(combo->Count() - 1);
+  combo->SetDroppedDown(true);
+  popup = combo->DropDownList();
+  ASSERT_NE(popup, nullptr);
+  for (QWidget* child : popup->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    EXPECT_FALSE(child->isVisible());
+  combo->Drawn.clear();
+  popup->grab();
+  ASSERT_FALSE(combo->Drawn.empty());
+  EXPECT_EQ(combo->Drawn[0].Rect.Right, popup->width() - 1);
+}
+
 }  // namespace
 }  // namespace lumivane
