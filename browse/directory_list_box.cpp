@@ -361,25 +361,39 @@ void TDirectoryListBox::FontChanged() {
   ComputeItemHeight();
 }
 
-void TDirectoryListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
-  TCanvas& canvas = Canvas();
-  canvas.FillRect(Rect);
-  int indent = Index * kIndentStep + kIndentBase;
-  int glyphWidth = kDefaultGlyphWidth;
+TDirectoryListBox::TLineLayout TDirectoryListBox::LineLayout(int Index) const {
+  TLineLayout layout{Index * kIndentStep + kIndentBase, kDefaultGlyphWidth, nullptr};
   auto* glyph = dynamic_cast<TBitmap*>(Objects(Index));
   if (glyph != nullptr && !glyph->IsEmpty()) {
     // All subdirectories share one indent, one step deeper than the current directory's line.
     if (glyph == closed_folder_glyph_.get()) {
-      indent = (PathDepth(directory_) + 1) * kIndentStep + kIndentBase;
+      layout.Indent = (PathDepth(directory_) + 1) * kIndentStep + kIndentBase;
     }
-    glyphWidth = glyph->ImageWidth();
+    layout.GlyphWidth = glyph->ImageWidth();
+    layout.Glyph = glyph;
+  }
+  return layout;
+}
+
+void TDirectoryListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
+  TCanvas& canvas = Canvas();
+  canvas.FillRect(Rect);
+  const TLineLayout layout = LineLayout(Index);
+  if (TBitmap* glyph = layout.Glyph) {
     const int height = glyph->ImageHeight();
     const int top = (Rect.Top + Rect.Bottom - height) / 2;  // truncates toward zero
     TCanvas& source = glyph->Canvas();
-    canvas.BrushCopy(Bounds(Rect.Left + indent, top, glyphWidth, height), source,
-                     lumivane::Rect(0, 0, glyphWidth, height), source.Pixels(0, height - 1));
+    canvas.BrushCopy(Bounds(Rect.Left + layout.Indent, top, layout.GlyphWidth, height), source,
+                     lumivane::Rect(0, 0, layout.GlyphWidth, height), source.Pixels(0, height - 1));
   }
-  canvas.TextOut(Rect.Left + glyphWidth + indent + 4, Rect.Top, DisplayText(Index));
+  canvas.TextOut(Rect.Left + layout.GlyphWidth + layout.Indent + 4, Rect.Top, DisplayText(Index));
+}
+
+int TDirectoryListBox::ItemContentWidth(int Index) {
+  const TLineLayout layout = LineLayout(Index);
+  TCanvas& canvas = Canvas();
+  canvas.Font().AssignFrom(&Font());
+  return layout.GlyphWidth + layout.Indent + 4 + canvas.TextWidth(DisplayText(Index));
 }
 
 }  // namespace lumivane

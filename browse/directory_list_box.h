@@ -79,8 +79,16 @@ class TDirectoryListBox : public TCustomListBox {
   void FontChanged() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) override;
+  int ItemContentWidth(int Index) override;
 
  private:
+  // Where a line's glyph goes: its indent, its width, and the glyph (null when none is drawn).
+  struct TLineLayout {
+    int Indent;
+    int GlyphWidth;
+    TBitmap* Glyph;
+  };
+  TLineLayout LineLayout(int Index) const;
   friend class TDriveComboBox;
   // Set and cleared only by the drive selector.
   void SetDriveSelector(TDriveComboBox* Selector) { drive_selector_ = Selector; }

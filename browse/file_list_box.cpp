@@ -306,12 +306,20 @@ void TFileListBox::Notification(TComponent* AComponent, TOperation Operation) {
   if (AComponent == filter_combo_component_) SetFilterCombo(nullptr);
 }
 
+TBitmap* TFileListBox::ItemGlyph(int Index) const {
+  TBitmap* glyph = show_glyphs_ ? dynamic_cast<TBitmap*>(Objects(Index)) : nullptr;
+  return glyph != nullptr && !glyph->IsEmpty() ? glyph : nullptr;
+}
+
+int TFileListBox::TextOffset(int Index) const {
+  TBitmap* glyph = ItemGlyph(Index);
+  return glyph != nullptr ? glyph->ImageWidth() + 6 : 2;
+}
+
 void TFileListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
   TCanvas& canvas = Canvas();
   canvas.FillRect(Rect);
-  int textOffset = 2;
-  TBitmap* glyph = show_glyphs_ ? dynamic_cast<TBitmap*>(Objects(Index)) : nullptr;
-  if (glyph && !glyph->IsEmpty()) {
+  if (TBitmap* glyph = ItemGlyph(Index)) {
     const int width = glyph->ImageWidth();
     const int height = glyph->ImageHeight();
     // Integer division truncates toward zero, as the centring rule asks.
@@ -319,9 +327,14 @@ void TFileListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State)
     TCanvas& source = glyph->Canvas();
     canvas.BrushCopy(Bounds(Rect.Left + 2, top, width, height), source, lumivane::Rect(0, 0, width, height),
                      source.Pixels(0, height - 1));
-    textOffset = width + 6;
   }
-  canvas.TextOut(Rect.Left + textOffset, Rect.Top, Items(Index));
+  canvas.TextOut(Rect.Left + TextOffset(Index), Rect.Top, Items(Index));
+}
+
+int TFileListBox::ItemContentWidth(int Index) {
+  TCanvas& canvas = Canvas();
+  canvas.Font().AssignFrom(&Font());
+  return TextOffset(Index) + canvas.TextWidth(Items(Index));
 }
 
 }  // namespace lumivane

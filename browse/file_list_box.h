@@ -90,6 +90,7 @@ class TFileListBox : public TCustomListBox {
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void CreateWnd() override;
   void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) override;
+  int ItemContentWidth(int Index) override;
   void Click() override;
   void FontChanged() override;
 
@@ -114,6 +115,9 @@ class TFileListBox : public TCustomListBox {
   TBitmap* GlyphForFile(const std::string& Name) const;
   void ComputeItemHeight();
   void ShowSelectionInEdit(bool SelectAll);
+  // The glyph drawn before an item (null when none is drawn) and where the item's text begins.
+  TBitmap* ItemGlyph(int Index) const;
+  int TextOffset(int Index) const;
 
   std::string mask_ = "*.*";
   TFileType file_type_{ftNormal};

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QtGui/QHelpEvent>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QToolTip>
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -13,6 +17,7 @@
 #include "framework/exception.h"
 #include "framework/form.h"
 #include "framework/label.h"
+#include "framework/scroll_bar.h"
 #include "picture/bitmap.h"
 #include "platform/current_directory.h"
 
@@ -254,6 +259,36 @@ TEST_F(DirectoryListTest, LabelShowsThePathShortenedToItsWidth) {
   EXPECT_EQ(label->Caption(), "D:\\...\\Leaf");
   delete label;
   EXPECT_EQ(list->DirLabel(), nullptr);
+}
+
+TEST_F(DirectoryListTest, LinesCutByIndentGlyphOrScrollBarShowTheirNameAsATooltip) {
+  // A name that would fit on its own but not after the subdirectories' indent and glyph.
+  const std::string name = "Holidays in the mountains";
+  folder.Directory("d/Data/Deep/" + name);
+  folder.Directory("d/Data/Deep/z");
+  TProbedDirectoryList* list = MakeList("D:\\Data\\Deep");
+  list->Canvas().Font().AssignFrom(&list->Font());
+  const int textWidth = list->Canvas().TextWidth(name);
+  list->SetBounds(0, 0, textWidth + 10, 5 * 16);
+  form.Show();
+  auto tipAt = [&](int line) -> std::string {
+    const QPoint at(4, list->ItemRect(line).Top + 4);
+    QHelpEvent event(QEvent::ToolTip, at, list->Widget()->mapToGlobal(at));
+    QApplication::sendEvent(list->Widget(), &event);
+    return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+  };
+  ASSERT_EQ(list->Items(3), name);
+  EXPECT_EQ(tipAt(4), "") << "a short name fits";
+  EXPECT_EQ(tipAt(3), name);
+  QToolTip::hideText();
+
+  // Lines that overflow the list get a scroll bar, and the lines' room shrinks by its width.
+  for (const char* more : {"a", "b", "c"}) folder.Directory(std::string("d/Data/Deep/") + more);
+  list->SetDirectory("D:\\Data");
+  list->SetDirectory("D:\\Data\\Deep");
+  ASSERT_EQ(list->Count(), 8);
+  EXPECT_TRUE(list->ScrollBarShown());
+  EXPECT_EQ(list->ItemRect(0).Width(), textWidth + 10 - TScrollBar::DefaultWidth);
 }
 
 }  // namespace
