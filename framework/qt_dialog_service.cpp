@@ -6,7 +6,10 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "framework/application.h"
+#include "framework/form.h"
 #include "framework/screen.h"
+#include "platform/gdi/gdi.h"
 
 namespace lumivane {
 
@@ -38,8 +41,14 @@ QPoint Placement(const QSize& size, int x, int y) {
 
 }  // namespace
 
+QFont TQtDialogService::DialogFont() {
+  if (TForm* form = Application->MainForm()) return FontAsQFont(form->Font().Handle());
+  return QApplication::font();
+}
+
 void TQtDialogService::MessageBox(const std::string& Caption, const std::string& Text, TDialogIcon Icon) {
   QMessageBox box(QtIcon(Icon), Q(Caption), Q(Text), QMessageBox::NoButton);
+  box.setFont(DialogFont());
   QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.setDefaultButton(ok);
   box.setEscapeButton(ok);
@@ -51,6 +60,7 @@ void TQtDialogService::MessageBox(const std::string& Caption, const std::string&
 TModalResult TQtDialogService::ConfirmYesNo(const std::string& Caption, const std::string& Text, int X,
                                             int Y) {
   QMessageBox box(QMessageBox::Question, Q(Caption), Q(Text), QMessageBox::NoButton);
+  box.setFont(DialogFont());
   QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
   box.setDefaultButton(yes);
@@ -64,6 +74,7 @@ TModalResult TQtDialogService::ConfirmYesNo(const std::string& Caption, const st
 
 bool TQtDialogService::InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value) {
   QInputDialog dialog;
+  dialog.setFont(DialogFont());
   dialog.setWindowTitle(Q(Caption));
   dialog.setLabelText(Q(Prompt));
   dialog.setTextValue(Q(Value));

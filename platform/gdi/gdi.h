@@ -8,6 +8,7 @@
 // Device contexts are used by one thread at a time; objects may be created and deleted from any
 // thread.
 
+#include <QFont>
 #include <QImage>
 
 #include "platform/gdi/gdi_objects.h"
@@ -189,6 +190,10 @@ BOOL GetIconInfo(HICON icon, ICONINFO* info);
 // with negative height) as a Format_RGB32 image sharing the bitmap's memory; a null image for
 // other bitmaps. The image is valid while the bitmap lives.
 QImage BitmapAsQImage(HBITMAP bitmap);
+// The Qt font that draws a font handle's text (the face mapped to the installed family, the height
+// in pixels); the stock system font for a null or invalid handle. For Qt's own widgets (dialogs)
+// that are to look like the program's windows.
+QFont FontAsQFont(HFONT font);
 // Address of the bitmap's top row and the signed distance in bytes from one row to the next
 // below it (negative for bottom-up DIB sections); null for an invalid bitmap.
 void* BitmapPixels(HBITMAP bitmap, int* stride);

@@ -284,4 +284,12 @@ int DrawTextA(HDC dc, const char* text, int len, RECT* rect, UINT format) {
   return (format & DT_SINGLELINE) ? lineHeight : total;
 }
 
+QFont FontAsQFont(HFONT font) {
+  LOGFONTA log{};
+  if (font == nullptr || GetObjectA(font, sizeof(log), &log) != static_cast<int>(sizeof(log))) {
+    log = StockFont(SYSTEM_FONT)->log;
+  }
+  return QtFont(log);
+}
+
 }  // namespace lumivane
