@@ -6,6 +6,7 @@ LUMIVANE_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
   xvfb xdotool x11-utils imagemagick python3 python3-xlib python3-pil
   libwebp-dev
+  dpkg-dev desktop-file-utils
 )
 
 lumivane_install_deps() {
