@@ -10,6 +10,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <cstddef>
 
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/gdi_types.h"
@@ -101,6 +102,12 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
 // rows and columns; HALFTONE averages the source area under each destination pixel.
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop);
+// Blends the source (stretched like COLORONCOLOR) over the destination by its alpha: a 32-bit
+// DIB section holds colours premultiplied by the alpha in each pixel's fourth byte; a DIB
+// section of 8 bits or fewer takes each colour's alpha from the reserved byte of its colour-table
+// entry (straight colours). `constantAlpha` scales every alpha (255: as stored).
+BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, BYTE constantAlpha);
 // Copies (stretched like COLORONCOLOR) every source pixel whose colour differs from `key`.
 BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                     int srcHeight, COLORREF key);
@@ -138,6 +145,9 @@ LONG SetBitmapBits(HBITMAP bitmap, DWORD size, const void* bits);
 UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);
 UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 BOOL GdiFlush();
+// Not a call of the classic interface: the DIB section's pixel memory from byte `offset` on (in
+// memory order) will not be written. Reading it then costs no memory (the system's zero page).
+void LeaveDIBUnwritten(HBITMAP bitmap, std::size_t offset);
 
 // ---- palettes ------------------------------------------------------------------------------
 
@@ -172,13 +182,16 @@ int DrawTextA(HDC dc, const char* text, int len, RECT* rect, UINT format);
 // ---- icons ---------------------------------------------------------------------------------
 
 // andBits and xorBits are in device layout (rows top-down, each padded to 2 bytes); bitsPerPixel
-// is 1 or 32.
+// is 1 or 32. A 32-bit image with any non-zero fourth byte is an alpha icon: its colours
+// (straight, not premultiplied) are blended over the destination by that alpha and the mask is
+// not used; otherwise the image is opaque and drawn through the mask.
 HICON CreateIcon(void* instance, int width, int height, BYTE planes, BYTE bitsPerPixel, const BYTE* andBits,
                  const BYTE* xorBits);
 BOOL DestroyIcon(HICON icon);
 // The system's application icon (32 x 32) for a null instance and IDI_APPLICATION.
 HICON LoadIconA(void* instance, int id);
-// cx = cy = 0: the icon's own size. DI_NORMAL: the mask is ANDed, then the image XORed.
+// cx = cy = 0: the icon's own size. DI_NORMAL: the mask is ANDed, then the image XORed (alpha
+// icons: the image is blended).
 // A brush fills the rectangle first.
 BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH brush, UINT flags);
 // Copies of the icon's mask and colour bitmaps (the caller deletes them).

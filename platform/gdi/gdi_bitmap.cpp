@@ -308,6 +308,10 @@ UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors) {
   return n;
 }
 
+void LeaveDIBUnwritten(HBITMAP bitmap, std::size_t offset) {
+  if (bitmap != nullptr && bitmap->isDib) bitmap->memory.LeaveUnwritten(offset);
+}
+
 // ---- DIB data <-> bitmaps ------------------------------------------------------------------
 
 namespace {

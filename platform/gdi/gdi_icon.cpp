@@ -1,6 +1,9 @@
-// Icons: an AND mask and an XOR image, drawn by masking and then inverting the destination.
+// Icons: an AND mask and an XOR image, drawn by masking and then inverting the destination, or
+// an image with alpha blended over the destination; and the alpha blend of bitmaps.
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/platform_error.h"
@@ -69,7 +72,145 @@ GdiIcon* MakeApplicationIcon() {
   return icon;
 }
 
+// Which source position each drawn destination position takes (the source position under its
+// centre, as the colour-on-colour stretch samples), for the positions inside the clip.
+struct Samples {
+  int first = 0;
+  std::vector<int> source;
+};
+
+Samples SampleAxis(int dstPos, int dstSize, int srcPos, int srcSize, int srcLimit, int clipLo, int clipHi) {
+  Samples out;
+  if (dstSize <= 0 || srcSize <= 0) return out;
+  const long long lo = std::max<long long>(dstPos, clipLo);
+  const long long hi = std::min<long long>(static_cast<long long>(dstPos) + dstSize, clipHi);
+  for (long long d = lo; d < hi; ++d) {
+    const long long k = d - dstPos;
+    const long long s = srcPos + (2 * k + 1) * srcSize / (2 * static_cast<long long>(dstSize));
+    if (s < 0 || s >= srcLimit) {
+      if (!out.source.empty()) break;
+      continue;
+    }
+    if (out.source.empty()) out.first = static_cast<int>(d);
+    out.source.push_back(static_cast<int>(s));
+  }
+  return out;
+}
+
+// Source pixels with their alpha: 32-bit pixels carry it in their fourth byte, index pixels in the
+// reserved byte of their colour-table entry; other formats are opaque.
+class AlphaSource {
+ public:
+  explicit AlphaSource(const GdiBitmap* bitmap)
+      : bitmap_(bitmap), surface_(SurfaceOf(bitmap)), reader_(surface_) {}
+
+  // Pixel (x, y) as 0xAARRGGBB.
+  std::uint32_t Pixel(int x, int y) const {
+    const BYTE* row = surface_.Row(y);
+    switch (surface_.bitsPerPixel) {
+      case 32:
+        if (surface_.IsPlain32()) {
+          std::uint32_t p;
+          std::memcpy(&p, row + static_cast<std::size_t>(x) * 4, 4);
+          return p;
+        }
+        break;
+      case 8:
+        return Entry(row[x]);
+      case 4:
+        return Entry((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
+      case 1:
+        if (bitmap_->isDib) return Entry((row[x >> 3] >> (7 - (x & 7))) & 1);
+        break;
+      default:
+        break;
+    }
+    return reader_.Pixel(x, y) | 0xFF000000u;
+  }
+
+ private:
+  std::uint32_t Entry(unsigned index) const {
+    if (index >= bitmap_->colors.size()) return 0xFF000000u;
+    const RGBQUAD& q = bitmap_->colors[index];
+    return (std::uint32_t{q.rgbReserved} << 24) | (std::uint32_t{q.rgbRed} << 16) |
+           (std::uint32_t{q.rgbGreen} << 8) | q.rgbBlue;
+  }
+
+  const GdiBitmap* bitmap_;
+  Surface surface_;
+  RowReader reader_;
+};
+
+std::uint32_t Channel(std::uint32_t p, int shift) { return (p >> shift) & 0xFF; }
+
+// One destination pixel under a source pixel of alpha a (already scaled by the constant alpha).
+std::uint32_t Blend(std::uint32_t src, std::uint32_t dst, std::uint32_t a, bool premultiplied,
+                    std::uint32_t constant) {
+  std::uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const std::uint32_t s = Channel(src, shift);
+    const std::uint32_t d = Channel(dst, shift);
+    const std::uint32_t c = premultiplied ? (s * constant + 127) / 255 + (d * (255 - a) + 127) / 255
+                                          : (s * a + d * (255 - a) + 127) / 255;
+    out |= std::min<std::uint32_t>(c, 255) << shift;
+  }
+  return out;
+}
+
+// Blends `source` (its rectangle stretched onto the destination rectangle) over the target,
+// touching only the source pixels under the clip.
+void BlendStretch(const Surface& target, const RECT& clip, int x, int y, int width, int height,
+                  const GdiBitmap* source, int srcX, int srcY, int srcWidth, int srcHeight,
+                  bool premultiplied, std::uint32_t constant) {
+  const Samples xs = SampleAxis(x, width, srcX, srcWidth, source->width, clip.left, clip.right);
+  const Samples ys = SampleAxis(y, height, srcY, srcHeight, source->height, clip.top, clip.bottom);
+  if (xs.source.empty() || ys.source.empty()) return;
+  const AlphaSource pixels(source);
+  const RowReader reader(target);
+  RowWriter writer(target);
+  const int n = static_cast<int>(xs.source.size());
+  std::vector<std::uint32_t> row(static_cast<std::size_t>(n));
+  for (std::size_t j = 0; j < ys.source.size(); ++j) {
+    const int ty = ys.first + static_cast<int>(j);
+    reader.Read(ty, xs.first, n, row.data());
+    for (int i = 0; i < n; ++i) {
+      const std::uint32_t p = pixels.Pixel(xs.source[static_cast<std::size_t>(i)], ys.source[j]);
+      const std::uint32_t a = ((p >> 24) * constant + 127) / 255;
+      if (a == 0 && premultiplied && (p & 0xFFFFFF) == 0) continue;
+      if (a == 0 && !premultiplied) continue;
+      row[static_cast<std::size_t>(i)] =
+          Blend(p, row[static_cast<std::size_t>(i)], a, premultiplied, constant);
+    }
+    writer.Write(ty, xs.first, n, row.data());
+  }
+}
+
+bool AnyAlpha(const BYTE* bits, std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels; ++i)
+    if (bits[i * 4 + 3] != 0) return true;
+  return false;
+}
+
 }  // namespace
+
+BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, BYTE constantAlpha) {
+  if (dst == nullptr || src == nullptr || src->state.bitmap == nullptr || width < 0 || height < 0 ||
+      srcWidth < 0 || srcHeight < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const Surface target = TargetSurface(dst);
+  if (!target.Valid()) return dst->isScreen ? TRUE : FALSE;
+  const RECT clip = DrawableRect(dst);
+  if (IsEmpty(clip)) return TRUE;
+  const GdiBitmap* source = src->state.bitmap;
+  const bool premultiplied = source->bitsPerPixel == 32;
+  BlendStretch(target, clip, x + dst->state.viewportOrg.x, y + dst->state.viewportOrg.y, width, height,
+               source, srcX + src->state.viewportOrg.x, srcY + src->state.viewportOrg.y, srcWidth, srcHeight,
+               premultiplied, constantAlpha);
+  return TRUE;
+}
 
 HICON CreateIcon(void*, int width, int height, BYTE planes, BYTE bitsPerPixel, const BYTE* andBits,
                  const BYTE* xorBits) {
@@ -85,9 +226,11 @@ HICON CreateIcon(void*, int width, int height, BYTE planes, BYTE bitsPerPixel, c
     return nullptr;
   }
   std::memcpy(mask->bits, andBits, static_cast<std::size_t>(mask->stride) * height);
+  bool alpha = false;
   if (depth == 32) {
     std::memcpy(image->bits, xorBits, static_cast<std::size_t>(image->stride) * height);
-    MarkOpaque(image);
+    alpha = AnyAlpha(image->bits, static_cast<std::size_t>(image->stride / 4) * height);
+    if (!alpha) MarkOpaque(image);
   } else {
     ExpandMonochrome(image, xorBits);
   }
@@ -95,6 +238,7 @@ HICON CreateIcon(void*, int width, int height, BYTE planes, BYTE bitsPerPixel, c
   icon->width = width;
   icon->height = height;
   icon->bitsPerPixel = static_cast<WORD>(depth);
+  icon->alpha = alpha;
   icon->mask = mask;
   icon->image = image;
   return icon;
@@ -143,6 +287,12 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT, HBRUSH b
   q.sourceBackground = 0xFFFFFF;
   q.clip = DrawableRect(dc);
   if (IsEmpty(q.clip)) return TRUE;
+  if (icon->alpha) {
+    if (flags & DI_IMAGE)
+      BlendStretch(target, q.clip, q.x, q.y, cx, cy, icon->image, 0, 0, icon->width, icon->height, false,
+                   255);
+    return TRUE;
+  }
   if (flags & DI_MASK) {
     q.rop = 0x88;  // SRCAND
     StretchSurface(target, SurfaceOf(icon->mask), q);

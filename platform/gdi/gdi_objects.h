@@ -80,6 +80,7 @@ struct GdiIcon : GdiObject {
   LONG width = 0;
   LONG height = 0;
   WORD bitsPerPixel = 32;  // depth the icon was created with
+  bool alpha = false;      // the image's fourth bytes are straight alpha; the mask is not used
   GdiBitmap* mask = nullptr;
   GdiBitmap* image = nullptr;
 };

@@ -206,6 +206,14 @@ void PixelMemory::release() {
   size_ = capacity_ = 0;
 }
 
+void PixelMemory::LeaveUnwritten(std::size_t offset) {
+  if (capacity_ == 0) return;
+  const std::size_t page = 4096;
+  const std::size_t start = (offset + page - 1) & ~(page - 1);
+  if (start >= capacity_) return;
+  madvise(data_ + start, capacity_ - start, MADV_NOHUGEPAGE);
+}
+
 void PixelMemory::TrimCache() { Cache().Trim(); }
 
 std::size_t PixelMemory::CachedBlockCount() { return Cache().Count(); }

@@ -23,6 +23,11 @@ class PixelMemory {
   std::uint8_t* data() const { return data_; }
   std::size_t size() const { return size_; }
 
+  // The bytes from `offset` on are not going to be written (a decoder filled only the start).
+  // Large blocks then stop asking for huge pages there, so that reading those bytes maps the
+  // system's shared zero page instead of materialising fresh 2 MB pages.
+  void LeaveUnwritten(std::size_t offset);
+
   // Blocks of this size or more are aligned, huge-paged and cached when freed.
   static constexpr std::size_t kLargeBlock = 1u << 20;
   // Frees the cached blocks (tests use it to start from a known state).
