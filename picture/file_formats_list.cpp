@@ -6,6 +6,7 @@
 #include "picture/bitmap.h"
 #include "picture/icon.h"
 #include "picture/metafile.h"
+#include "picture/png_image.h"
 
 namespace lumivane {
 
@@ -46,6 +47,7 @@ TFileFormatsList& FileFormatRegistry() {
     list->AddFormat("emf", "Enhanced Metafiles", GraphicClassOf<TMetafile>(), 0);
     list->AddFormat("ico", "Icons", GraphicClassOf<TIcon>(), 0);
     list->AddFormat("bmp", "Bitmaps", GraphicClassOf<TBitmap>(), 0);
+    list->AddFormat("png", "Portable Network Graphics", GraphicClassOf<TPNGImage>(), 0);
     return list;
   }();
   return *registry;

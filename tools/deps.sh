@@ -2,7 +2,7 @@
 # Sourced by run.sh and test.sh.
 LUMIVANE_PACKAGES=(
   g++ cmake ninja-build pkg-config clang-format
-  qt6-base-dev libgl-dev libjpeg62-turbo-dev fonts-liberation
+  qt6-base-dev libgl-dev libjpeg62-turbo-dev libpng-dev fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
   xvfb xdotool x11-utils imagemagick python3 python3-xlib python3-pil
   libwebp-dev
