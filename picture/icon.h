@@ -23,7 +23,8 @@ class TIcon : public TGraphic {
   // Draws the icon at its own size at Rect's top-left corner (decoding it first if needed).
   void DrawInto(TCanvas& Canvas, const TRect& Rect) override;
   bool IsEmpty() override;
-  // The decoded size; the system icon size while not decoded (or empty).
+  // The decoded size; before decoding, the size of the entry that decoding will choose (the
+  // system icon size when the bytes hold no such entry, or while empty).
   int ImageWidth() override;
   int ImageHeight() override;
   // Before decoding: the requested size that steers the choice of entry. After decoding:
@@ -49,6 +50,8 @@ class TIcon : public TGraphic {
 
  private:
   void HandleNeeded();
+  TPoint UndecodedSize();
+  TPoint TargetSize() const;
   void ReplaceImage(TIconImage* NewImage);
 
   TIconImage* image_ = nullptr;

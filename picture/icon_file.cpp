@@ -45,8 +45,8 @@ TIconFile::TIconFile(const uint8_t* Bytes, int64_t Size) {
   for (int i = 0; i < count; ++i) {
     const uint8_t* p = Bytes + kHeaderSize + i * kEntrySize;
     TIconDirEntry entry;
-    entry.Width = p[0];
-    entry.Height = p[1];
+    entry.Width = p[0] == 0 ? 256 : p[0];  // a size byte of 0 stands for 256
+    entry.Height = p[1] == 0 ? 256 : p[1];
     entry.Colors = U16(p + 2);
     if (entry.Colors == 0) entry.Colors = INT_MAX;
     entry.BytesInRes = U32(p + 8);

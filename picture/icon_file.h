@@ -7,8 +7,8 @@
 namespace lumivane {
 
 struct TIconDirEntry {
-  int Width = 0;       // the width byte (0 stands for 256)
-  int Height = 0;      // the height byte
+  int Width = 0;       // the width byte; 256 for a byte of 0
+  int Height = 0;      // the height byte; 256 for a byte of 0
   int64_t Colors = 0;  // the colour-count byte and the reserved byte read as one 16-bit value
   uint32_t BytesInRes = 0;
   uint32_t ImageOffset = 0;

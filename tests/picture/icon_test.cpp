@@ -121,8 +121,8 @@ TEST(Icon, BadFilesAreRefused) {
   Set32(huge_offset, 6 + 12, 0xFFFFFFF0);
   EXPECT_TRUE(refused(huge_offset));
   IconEntryLayout wide = Entry(16, 16);
-  wide.width = 256;  // the width byte wraps to 0
-  EXPECT_TRUE(refused(IconFile({wide})));
+  wide.width = 256;  // a width byte of 0 stands for 256
+  EXPECT_FALSE(refused(IconFile({wide})));
   Bytes bad_depth = IconFile({Entry(16, 16)});
   bad_depth[6 + 16 + 14] = 3;  // the entry's own header: 3 bits per pixel
   EXPECT_TRUE(refused(bad_depth));
