@@ -189,6 +189,7 @@ void TBitmap::MakeImagePrivate() {
 // Canvas drawing is about to change the pixels.
 void TBitmap::Changing() {
   MakeImagePrivate();
+  image_->FilledRows = -1;
   image_->DIB.dsBmih.biClrUsed = 0;
   image_->DIB.dsBmih.biClrImportant = 0;
   image_->SaveStream.reset();
@@ -293,7 +294,8 @@ void TBitmap::UpdateColorTableFromPalette() {
 // A new image (not yet installed) for Description, with the old bitmap's pixels copied to its
 // top-left corner and the rest filled with the canvas brush (white without a canvas). Colours
 // (may be null) gives the colour table and a copy of it becomes the new image's palette.
-TBitmapImage* TBitmap::BuildImage(HBITMAP OldHandle, HPALETTE Colors, const DIBSECTION& Description) {
+TBitmapImage* TBitmap::BuildImage(HBITMAP OldHandle, HPALETTE Colors, const DIBSECTION& Description,
+                                  bool Unfilled) {
   auto* image = new TBitmapImage();
   ImageGuard guard(image);
   image->DIB = Description;
@@ -348,7 +350,7 @@ TBitmapImage* TBitmap::BuildImage(HBITMAP OldHandle, HPALETTE Colors, const DIBS
     if (image->Handle == nullptr) RaiseCreateFailure();
   }
 
-  CopyPixelsInto(*image, bits, info, OldHandle, Colors);
+  if (!Unfilled) CopyPixelsInto(*image, bits, info, OldHandle, Colors);
 
   DIBSECTION described{};
   GetObjectA(image->Handle, sizeof(DIBSECTION), &described);
@@ -471,6 +473,19 @@ void TBitmap::SetSize(int Width, int Height) {
   description.dsBmih.biWidth = Width;
   description.dsBmih.biHeight = Height;
   ReplaceImage(BuildImage(image_->Handle, image_->Palette, description));
+  SignalChange(this);
+}
+
+void TBitmap::SetSizeForWriting(int Width, int Height) {
+  Width = std::max(Width, 0);
+  Height = std::max(Height, 0);
+  HandleNeeded();
+  DIBSECTION description = image_->DIB;
+  description.dsBm.bmWidth = Width;
+  description.dsBm.bmHeight = Height;
+  description.dsBmih.biWidth = Width;
+  description.dsBmih.biHeight = description.dsBmih.biHeight < 0 ? -Height : Height;
+  ReplaceImage(BuildImage(image_->Handle, image_->Palette, description, true));
   SignalChange(this);
 }
 
@@ -703,7 +718,7 @@ void TBitmap::DrawInto(TCanvas& Canvas, const TRect& Rect) {
       const COLORREF key = static_cast<COLORREF>(TransparentColor()) & 0xFFFFFF;
       TransparentBlt(target, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), source, 0, 0, width, height,
                      key);
-    } else {
+    } else if (!DrawFilledRows(target, Rect, source, Canvas.CopyMode())) {
       StretchBlt(target, Rect.Left, Rect.Top, Rect.Width(), Rect.Height(), source, 0, 0, width, height,
                  Canvas.CopyMode());
     }
@@ -712,6 +727,38 @@ void TBitmap::DrawInto(TCanvas& Canvas, const TRect& Rect) {
     throw;
   }
   if (palette != nullptr) SelectPalette(target, old_palette, TRUE);
+}
+
+// An image whose decoder wrote only some rows is drawn as its written rows plus black, so that
+// the rows never written (untouched memory) are never read. The destination rows each source row
+// covers are those of the whole stretch. False when every row holds pixels.
+bool TBitmap::DrawFilledRows(HDC Target, const TRect& Rect, HDC Source, uint32_t CopyMode) {
+  const int filled = image_->FilledRows;
+  const int64_t width = ImageWidth();
+  const int64_t height = ImageHeight();
+  const int64_t target_height = Rect.Height();
+  if (filled < 0 || filled >= height || Rect.Width() <= 0 || target_height <= 0) return false;
+  const bool bottom_up = image_->DIB.dsBmih.biHeight > 0;
+  // Picture rows [first, last) hold the data: the bottom rows of a bottom-up image.
+  const int64_t first = bottom_up ? height - filled : 0;
+  const int64_t last = bottom_up ? height : filled;
+  // The first destination row whose source row (the one under its centre) is at least y.
+  auto target_row = [&](int64_t y) -> int64_t {
+    const int64_t numerator = 2 * target_height * y - height;
+    if (numerator <= 0) return 0;
+    return std::min<int64_t>((numerator + 2 * height - 1) / (2 * height), target_height);
+  };
+  const int64_t top = target_row(first);
+  const int64_t bottom = target_row(last);
+  if (top > 0) PatBlt(Target, Rect.Left, Rect.Top, Rect.Width(), static_cast<int>(top), BLACKNESS);
+  if (bottom < target_height)
+    PatBlt(Target, Rect.Left, Rect.Top + static_cast<int>(bottom), Rect.Width(),
+           static_cast<int>(target_height - bottom), BLACKNESS);
+  if (bottom > top)
+    StretchBlt(Target, Rect.Left, Rect.Top + static_cast<int>(top), Rect.Width(),
+               static_cast<int>(bottom - top), Source, 0, static_cast<int>(first), static_cast<int>(width),
+               static_cast<int>(last - first), CopyMode);
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -758,6 +805,7 @@ void TBitmap::ReadDIB(TStream& Stream, int64_t ImageSize, const BITMAPFILEHEADER
   image->Palette = result.Palette;
   image->SaveStream = std::move(result.SaveStream);
   image->OS2Format = result.OS2Format;
+  image->FilledRows = result.FilledRows;
   GetObjectA(result.Handle, sizeof(DIBSECTION), &image->DIB);
   // The raster device does not keep these fields.
   image->DIB.dsBmih.biXPelsPerMeter = result.Header.biXPelsPerMeter;

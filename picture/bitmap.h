@@ -2,6 +2,22 @@
 // The device-independent bitmap picture: reads bitmap files and resources, draws itself stretched
 // (optionally leaving its transparent colour undrawn), and is the in-memory image type of the
 // whole program (JPEG output, GIF frames, control glyphs and buffers).
+//
+// Pixel memory policy. A picture file costs memory and time in proportion to what it holds, not
+// to what its header claims, while every picture up to the pixel limit (kMaxBitmapPixels) still
+// opens at its declared size:
+// - Fresh pixel memory comes zeroed from the system and is never pre-filled or cleared; a decoder
+//   writes only what the file gives. A bitmap whose every pixel the caller is about to write is
+//   made with SetSizeForWriting, which leaves out the background fill of SetSize.
+// - Uncompressed images are bounded by the data present: the rows the file lacks are left as the
+//   untouched zero memory they came as (black), and are marked unwritten (LeaveDIBUnwritten) so
+//   that reading them maps the system's zero page instead of materialising memory.
+// - Run-length images are decoded into a section in which only the pixels the runs give are
+//   written; icons decode only the pixels that land on the icon's own size.
+// - Decode at most what can be drawn, and drawing clips the destination before it touches any
+//   source pixel. Reading untouched memory is not free on every system (some map a fresh page
+//   even for a read), so an image also records how many of its rows a decoder wrote and drawing
+//   shows the rest as black without reading them.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -68,6 +84,10 @@ class TBitmap : public TGraphic {
   void ReadFromResourceData(const void* Data, int64_t Size);
 
   void SetSize(int Width, int Height);
+  // Gives the bitmap a new image of this size and the current pixel format whose pixels the
+  // caller is going to write in full: the memory is left as it comes (zero), neither filled with
+  // the canvas brush nor given the old pixels.
+  void SetSizeForWriting(int Width, int Height);
   TPixelFormat PixelFormat();
   // Rebuilds the image at the given depth (pfDevice: a device bitmap; pfCustom: EInvalidGraphic
   // "Invalid pixel format").
@@ -127,12 +147,14 @@ class TBitmap : public TGraphic {
   void PaletteNeeded();
   void DIBNeeded();
   void UpdateColorTableFromPalette();
-  TBitmapImage* BuildImage(HBITMAP OldHandle, HPALETTE Colors, const DIBSECTION& Description);
+  TBitmapImage* BuildImage(HBITMAP OldHandle, HPALETTE Colors, const DIBSECTION& Description,
+                           bool Unfilled = false);
   void CopyPixelsInto(TBitmapImage& Image, void* Bits, const BitmapInfo& Info, HBITMAP OldHandle,
                       HPALETTE Colors);
   static bool CopySameLayout(HBITMAP Target, HBITMAP Source);
   void FreeCanvasContext();
   void BuildMask();
+  bool DrawFilledRows(HDC Target, const TRect& Rect, HDC Source, uint32_t CopyMode);
 };
 
 }  // namespace lumivane

@@ -22,6 +22,9 @@ class TBitmapImage : public TSharedImage {
   std::unique_ptr<TMemoryStream> SaveStream;  // bytes of a compressed bitmap as read
   bool OS2Format = false;                     // read from a 12-byte core header
   bool Halftone = false;                      // the palette is a half-tone palette
+  // Rows of pixel memory, from its start, that a decoder wrote; the rest were never written and
+  // read as black. -1: every row holds pixels.
+  int FilledRows = -1;
 
   // Frees the handles (the bitmaps are first taken out of any canvas holding them).
   void FreeHandles();

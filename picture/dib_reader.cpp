@@ -58,6 +58,7 @@ class Reader {
     if (header_.biPlanes != 1) InvalidBitmap();
     ReadMasks();
     ReadColorTable();
+    SkipToPixelOffset();
     CheckDimensions();
     const int64_t pixel_bytes = PixelBytes();
     TDIBReader::Result result;
@@ -129,6 +130,7 @@ class Reader {
     if (header_size_ == kInfoHeaderSize) {
       input_->ReadBuffer(masks_, sizeof(masks_));
       image_size_ -= static_cast<int64_t>(sizeof(masks_));
+      masks_read_ = static_cast<int64_t>(sizeof(masks_));
     } else if (header_bytes_.size() > 36) {
       // Masks inside a larger header: nothing more is read.
       std::memcpy(masks_, header_bytes_.data() + 36,
@@ -156,8 +158,21 @@ class Reader {
       if (skipped > input_->Remaining()) throw EReadError(SReadError);
       input_->Seek(skipped, soCurrent);
     }
-    image_size_ -= static_cast<int64_t>(declared) * entry;
+    table_bytes_ = static_cast<int64_t>(declared) * entry;
+    image_size_ -= table_bytes_;
     header_.biClrUsed = color_count_;
+  }
+
+  // A file whose pixel-data offset points past a gap after the colour table has its pixels there.
+  // An offset inside the headers or beyond the data is not believed: the pixels then follow the
+  // colour table.
+  void SkipToPixelOffset() {
+    if (file_header_ == nullptr) return;
+    const int64_t consumed = 14 + int64_t(header_size_) + masks_read_ + table_bytes_;
+    const int64_t gap = int64_t(file_header_->bfOffBits) - consumed;
+    if (gap <= 0 || gap >= image_size_) return;
+    input_->Seek(gap, soCurrent);
+    image_size_ -= gap;
   }
 
   // Absurd sizes are refused before anything is allocated.
@@ -205,37 +220,110 @@ class Reader {
     SetLastError(0);
     ObjectGuard handle(CreateDIBSection(screen.dc, info.Info(), DIB_RGB_COLORS, &bits, nullptr, 0));
     if (handle.object == nullptr || bits == nullptr) RaiseCreateFailure();
-    // Straight into the section's memory; a short stream leaves the missing rows black.
+    // Straight into the section's memory; a short stream leaves the missing rows black, and
+    // untouched: they cost no memory until something writes them.
     const int64_t count = std::min(pixel_bytes, ExpectedBytes());
-    if (count > 0) input_->Read(bits, count);
+    const int64_t got = count > 0 ? input_->Read(bits, count) : 0;
+    LeaveDIBUnwritten(static_cast<HBITMAP>(handle.object), static_cast<size_t>(std::max<int64_t>(got, 0)));
+    const int64_t row_bytes = RowBytes(header_.biWidth, header_.biBitCount);
+    const int64_t rows = (std::max<int64_t>(got, 0) + row_bytes - 1) / row_bytes;
+    if (rows < std::llabs(static_cast<int64_t>(header_.biHeight))) result.FilledRows = static_cast<int>(rows);
     result.Handle = static_cast<HBITMAP>(handle.Release());
     result.IsSection = true;
   }
 
+  // Run-length data is decoded into a 32-bit section, writing only the pixels the runs give:
+  // pixels they skip stay black and untouched, so a small file that declares a huge picture
+  // costs what its runs write.
   void CreateFromCompressed(int64_t pixel_bytes, TDIBReader::Result& result) {
     std::vector<uint8_t> data(static_cast<size_t>(pixel_bytes));
     const int64_t got = pixel_bytes > 0 ? input_->Read(data.data(), pixel_bytes) : 0;
-    BitmapInfo info;
-    FillInfo(info, static_cast<DWORD>(got));
-    ScreenDC screen;
-    MemoryDC memory;
-    ObjectGuard one_pixel(CreateCompatibleBitmap(screen.dc, 1, 1));
-    HGDIOBJ old_bitmap = SelectObject(memory.dc, one_pixel.object);
-    ObjectGuard palette(PaletteFromColors(colors_, static_cast<int>(color_count_)));
-    HPALETTE old_palette = nullptr;
-    if (palette.object != nullptr) {
-      old_palette = SelectPalette(memory.dc, static_cast<HPALETTE>(palette.object), FALSE);
-      RealizePalette(memory.dc);
+    data.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+    const bool rle = header_.biCompression == BI_RLE8 || header_.biCompression == BI_RLE4;
+    if (!rle) {
+      // Other compressions are the platform's to refuse, with its error.
+      SetLastError(ERROR_INVALID_PARAMETER);
+      RaiseCreateFailure();
     }
+    BITMAPINFOHEADER header{};
+    header.biWidth = header_.biWidth;
+    header.biHeight = header_.biHeight;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    BitmapInfo info;
+    info.Set(header, nullptr, nullptr, 0);
+    ScreenDC screen;
+    void* bits = nullptr;
     SetLastError(0);
-    ObjectGuard handle(
-        CreateDIBitmap(memory.dc, &info.Header(), CBM_INIT, data.data(), info.Info(), DIB_RGB_COLORS));
-    if (old_palette != nullptr) SelectPalette(memory.dc, old_palette, FALSE);
-    if (old_bitmap != nullptr) SelectObject(memory.dc, old_bitmap);
-    if (handle.object == nullptr) RaiseCreateFailure();
+    ObjectGuard handle(CreateDIBSection(screen.dc, info.Info(), DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (handle.object == nullptr || bits == nullptr) RaiseCreateFailure();
+    const auto section = static_cast<HBITMAP>(handle.object);
+    LeaveDIBUnwritten(section, 0);
+    int stride = 0;
+    auto* top = static_cast<uint8_t*>(BitmapPixels(section, &stride));
+    const int64_t lines = DecodeRunLength(data, header_.biCompression == BI_RLE4, top, stride);
+    if (lines < header_.biHeight) result.FilledRows = static_cast<int>(lines);
     result.Handle = static_cast<HBITMAP>(handle.Release());
-    result.IsSection = false;
-    result.Palette = static_cast<HPALETTE>(palette.Release());
+    result.IsSection = true;
+    if (color_count_ != 0) result.Palette = PaletteFromColors(colors_, static_cast<int>(color_count_));
+  }
+
+  // Runs that pass the right edge are cut; deltas past the right edge or the top end drawing
+  // there; nothing is read past the data.
+  // Returns the number of lines from the bottom up to the highest one written.
+  int64_t DecodeRunLength(const std::vector<uint8_t>& data, bool four_bits, uint8_t* top, int stride) const {
+    const int64_t width = header_.biWidth;
+    const int64_t height = header_.biHeight;
+    uint32_t table[256];
+    for (int i = 0; i < 256; ++i) {
+      const RGBQUAD& q = colors_[i];
+      table[i] = 0xFF000000u | (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
+    }
+    // Indices beyond the colour table are black.
+    for (uint32_t i = color_count_; i < 256; ++i) table[i] = 0xFF000000u;
+    int64_t x = 0;
+    int64_t y = 0;  // counted from the bottom line
+    int64_t lines = 0;
+    auto put = [&](int index) {
+      if (x >= width) return;
+      lines = std::max(lines, y + 1);
+      uint8_t* row = top + static_cast<ptrdiff_t>(height - 1 - y) * stride;
+      std::memcpy(row + x * 4, &table[index & 0xFF], 4);
+      ++x;
+    };
+    size_t pos = 0;
+    const size_t size = data.size();
+    while (y < height && pos + 2 <= size) {
+      const int count = data[pos];
+      const int value = data[pos + 1];
+      pos += 2;
+      if (count > 0) {
+        for (int i = 0; i < count && x < width; ++i)
+          put(four_bits ? ((i & 1) ? (value & 0x0F) : (value >> 4)) : value);
+      } else if (value == 0) {
+        x = 0;
+        ++y;
+      } else if (value == 1) {
+        break;
+      } else if (value == 2) {
+        if (pos + 2 > size) break;
+        x = std::min<int64_t>(x + data[pos], width);
+        y += data[pos + 1];
+        pos += 2;
+      } else {
+        const size_t bytes = four_bits ? (size_t(value) + 1) / 2 : size_t(value);
+        const size_t available = std::min(bytes, size - pos);
+        for (int i = 0; i < value; ++i) {
+          const size_t at = four_bits ? size_t(i) / 2 : size_t(i);
+          if (at >= available) break;
+          const int b = data[pos + at];
+          put(four_bits ? ((i & 1) ? (b & 0x0F) : (b >> 4)) : b);
+        }
+        pos += std::min((bytes + 1) & ~size_t{1}, size - pos);
+      }
+    }
+    return lines;
   }
 
   TStream* input_;
@@ -248,6 +336,8 @@ class Reader {
   DWORD masks_[3] = {0, 0, 0};
   RGBQUAD colors_[kMaxColors] = {};
   uint32_t color_count_ = 0;
+  int64_t masks_read_ = 0;   // bytes of masks read after a 40-byte header
+  int64_t table_bytes_ = 0;  // bytes of colour table as declared
   std::unique_ptr<TMemoryStream> save_;
 };
 

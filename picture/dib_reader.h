@@ -22,6 +22,9 @@ class TDIBReader {
     std::unique_ptr<TMemoryStream> SaveStream;  // the bytes of a run-length image
     bool OS2Format = false;
     BITMAPINFOHEADER Header{};  // the header as read (colours used clipped to 256)
+    // Rows of the pixel memory, from its start, that hold data; the rest were never written.
+    // -1: every row.
+    int FilledRows = -1;
   };
 
   // ImageSize: the bytes available from the header-size field on. FileHeader: the file header
