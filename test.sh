@@ -37,3 +37,12 @@ export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$LUMIV
 "$LUMIVANE_SOURCE/build/tsan/tests/gif_animator/gif_animator_tests" \
   --gtest_filter='-GIFAnimatorTest.AsynchronousDrawingPaintsOnTheTimerThreadAndNotifiesOnTheMainThread'
 unset TSAN_OPTIONS
+
+if command -v clang++ >/dev/null; then
+  echo "== fuzz targets (libFuzzer, address and undefined-behaviour sanitizers)"
+  fuzz_build="$LUMIVANE_SOURCE/build/fuzz"
+  cmake -S "$LUMIVANE_SOURCE" -B "$fuzz_build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_FUZZ=ON -DLUMIVANE_TESTS=OFF -DLUMIVANE_BENCH=OFF >/dev/null
+  cmake --build "$fuzz_build" -j"$jobs" --target lumivane_fuzzers
+  "$LUMIVANE_SOURCE/tools/run_fuzzers.sh" "$fuzz_build" 20000
+fi

@@ -1,7 +1,7 @@
 # Installs the Debian packages the build, the tests and the viewer need, when any is missing.
 # Sourced by run.sh and test.sh.
 LUMIVANE_PACKAGES=(
-  g++ cmake ninja-build pkg-config clang-format
+  g++ cmake ninja-build pkg-config clang-format clang libclang-rt-14-dev
   qt6-base-dev libgl-dev libjpeg62-turbo-dev libpng-dev fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
   xvfb xdotool x11-utils imagemagick python3 python3-xlib python3-pil
