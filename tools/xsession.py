@@ -29,24 +29,34 @@ class XSession:
         self.x = xdisplay.Display(self.name)
         self.app = None
 
-    def start(self, argv, cwd=None, env=None):
+    def start(self, argv, cwd=None, env=None, stderr=None):
         merged = dict(self.env)
         if env:
             merged.update(env)
-        self.app = subprocess.Popen(argv, cwd=cwd, env=merged)
+        self.app = subprocess.Popen(argv, cwd=cwd, env=merged, stderr=stderr)
         return self.app
+
+    def is_shown(self, window_id):
+        """Whether the window still exists and is mapped."""
+        try:
+            window = self.x.create_resource_object("window", window_id)
+            return window.get_attributes().map_state == X.IsViewable
+        except Exception:  # gone meanwhile
+            return False
+
+    def shown_windows(self):
+        """The ids of the mapped top-level windows."""
+        return [w.id for w in self.x.screen().root.query_tree().children if self.is_shown(w.id)]
 
     def find_window(self, name_part="Lumivane", timeout=20.0):
         """The id of the first mapped top-level window whose title contains name_part."""
         deadline = time.time() + timeout
         while time.time() < deadline:
-            for window in self.x.screen().root.query_tree().children:
+            for window_id in self.shown_windows():
                 try:
-                    if window.get_attributes().map_state != X.IsViewable:
-                        continue
-                    if name_part in self.title(window.id):
-                        return window.id
-                except Exception:
+                    if name_part in self.title(window_id):
+                        return window_id
+                except Exception:  # gone meanwhile
                     continue
             time.sleep(0.02)
         raise TimeoutError(f"no window titled '{name_part}'")

@@ -2,17 +2,11 @@
 with decoding ahead and with it switched off (LUMIVANE_DECODE_AHEAD=0); after every key the window
 title and a screenshot of the whole window (picture, status bar, file list) must be the same."""
 import os
-import shutil
-import sys
-import tempfile
 import time
-import unittest
 
 from PIL import Image, ImageDraw
 
-from xsession import XSession
-
-EXECUTABLE = None
+from e2e_support import E2ECase, copy_viewer, main
 
 
 def make_pictures(folder):
@@ -39,23 +33,13 @@ def make_pictures(folder):
 KEYS = ["Next", "Next", "Next", "Prior", "Next", "Next", "Next", "Next", "Next", "Prior", "Prior", "Home", "End"]
 
 
-class AheadCase(unittest.TestCase):
+class AheadCase(E2ECase):
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="lumivane-ahead-e2e-")
-        self.pictures = os.path.join(self.root, "pictures")
-        os.makedirs(self.pictures)
+        super().setUp()
         make_pictures(self.pictures)
-        self.session = XSession(1024, 768)
-
-    def tearDown(self):
-        self.session.stop()
-        shutil.rmtree(self.root, ignore_errors=True)
 
     def run_viewer(self, label, env):
-        bin_dir = os.path.join(self.root, label)
-        os.makedirs(bin_dir)
-        exe = os.path.join(bin_dir, "lumivane")
-        shutil.copy2(EXECUTABLE, exe)  # its own settings file
+        exe = copy_viewer(self.folder(label))  # its own settings file
         # Started with the first picture, as from a file manager.
         self.session.start([exe, os.path.join(self.pictures, "a.jpg")], cwd=self.pictures, env=env)
         window = self.session.find_window("Lumivane")
@@ -71,8 +55,7 @@ class AheadCase(unittest.TestCase):
             shot = os.path.join(self.root, f"{label}-{step}.png")
             self.session.screenshot(shot, window)
             seen.append((key, self.session.title(window), Image.open(shot).convert("RGB").tobytes()))
-        self.session.close_window(window)
-        self.assertEqual(self.session.wait_app(), 0)
+        self.close_and_wait(window)
         return seen
 
     def test_stepping_shows_the_same_with_and_without_decoding_ahead(self):
@@ -88,5 +71,4 @@ class AheadCase(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXECUTABLE = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    main()

@@ -6,33 +6,20 @@ Volume cases mount small tmpfs volumes and bind mounts; they need root and are s
 Every mount is undone on every way out of a test."""
 import hashlib
 import os
-import shutil
 import subprocess
-import sys
-import tempfile
 import threading
 import time
 import unittest
 
-from Xlib import X, display as xdisplay
+from e2e_support import E2ECase, main, program_path, write_bmp
 
-from xsession import XSession
-
-EXECUTABLE = None
-VERSION = "Lumivane 1.5"
 IS_ROOT = os.geteuid() == 0
 ROOT_NOTE = "needs root to mount volumes (run the suite as root)"
 
 
-def write_bmp(path, width, height, shade=0):
+def write_grey_bmp(path, width, height, shade):
     """A 24-bit BMP of one grey shade; width and height decide its size in bytes."""
-    row_bytes = (width * 3 + 3) & ~3
-    pixels = bytes([shade]) * (row_bytes * height)
-    header = b"BM" + (54 + len(pixels)).to_bytes(4, "little") + b"\0\0\0\0" + (54).to_bytes(4, "little")
-    info = (40).to_bytes(4, "little") + width.to_bytes(4, "little") + height.to_bytes(4, "little")
-    info += (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + b"\0" * 24
-    with open(path, "wb") as f:
-        f.write(header + info + pixels)
+    write_bmp(path, width, height, (shade, shade, shade))
 
 
 def tree_hashes(*folders):
@@ -54,31 +41,14 @@ def tree_hashes(*folders):
     return result
 
 
-def program_path(native):
-    return "C:" + native.replace("/", "\\")
-
-
-class FileCommandsCase(unittest.TestCase):
+class FileCommandsCase(E2ECase):
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="lumivane-files-e2e-")
+        super().setUp()
         self.mounts = []
-        self.addCleanup(shutil.rmtree, self.root, True)
         self.addCleanup(self.unmount_all)  # runs before the folder is removed
-        bin_dir = os.path.join(self.root, "bin")
-        os.makedirs(bin_dir)
-        self.exe = os.path.join(bin_dir, "lumivane")
-        shutil.copy2(EXECUTABLE, self.exe)
-        self.pictures = self.folder("pictures")
-        self.session = XSession(1024, 768)
-        self.addCleanup(self.session.stop)
         self.window = None
 
     # ---- set-up helpers ------------------------------------------------------------------------
-
-    def folder(self, name):
-        path = os.path.join(self.root, name)
-        os.makedirs(path, exist_ok=True)
-        return path
 
     def mount(self, *args):
         target = args[-1]
@@ -113,13 +83,12 @@ class FileCommandsCase(unittest.TestCase):
         once it has the keyboard focus (so that keys sent to it are taken)."""
         deadline = time.time() + timeout
         while time.time() < deadline:
-            for window in self.session.x.screen().root.query_tree().children:
+            for window_id in self.session.shown_windows():
                 try:
-                    if window.id == self.window or window.get_attributes().map_state != X.IsViewable:
-                        continue
-                    if self.session.title(window.id) == title and self.has_focus(window.id):
-                        return window.id
-                except Exception:
+                    if window_id != self.window and self.session.title(window_id) == title \
+                            and self.has_focus(window_id):
+                        return window_id
+                except Exception:  # gone meanwhile
                     continue
             time.sleep(0.05)
         raise TimeoutError(f"no dialog titled '{title}'")
@@ -164,10 +133,7 @@ class FileCommandsCase(unittest.TestCase):
     def wait_closed(self, box, timeout):
         deadline = time.time() + timeout
         while time.time() < deadline:
-            try:
-                if self.session.x.create_resource_object("window", box).get_attributes().map_state != X.IsViewable:
-                    return True
-            except Exception:
+            if not self.session.is_shown(box):
                 return True
             time.sleep(0.02)
         return False
@@ -199,20 +165,20 @@ class FileCommandsCase(unittest.TestCase):
         self.assertTrue(self.title().endswith("\\one.bmp"))
 
     def test_move_into_its_own_folder_keeps_the_file(self):
-        write_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
-        write_bmp(os.path.join(self.pictures, "two.bmp"), 10, 10, 80)
+        write_grey_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
+        write_grey_bmp(os.path.join(self.pictures, "two.bmp"), 10, 10, 80)
         self.start(os.path.join(self.pictures, "one.bmp"))
         self.check_move_onto_itself(self.pictures)
 
     def test_move_through_a_symlinked_folder_keeps_the_file(self):
-        write_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
+        write_grey_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
         link = os.path.join(self.root, "link")
         os.symlink(self.pictures, link)
         self.start(os.path.join(self.pictures, "one.bmp"))
         self.check_move_onto_itself(link)
 
     def test_move_onto_a_hard_link_of_itself_keeps_both_names(self):
-        write_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
+        write_grey_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
         other = self.folder("other")
         os.link(os.path.join(self.pictures, "one.bmp"), os.path.join(other, "one.bmp"))
         self.start(os.path.join(self.pictures, "one.bmp"))
@@ -220,7 +186,7 @@ class FileCommandsCase(unittest.TestCase):
 
     @unittest.skipUnless(IS_ROOT, ROOT_NOTE)
     def test_move_through_a_bind_mount_keeps_the_file(self):
-        write_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
+        write_grey_bmp(os.path.join(self.pictures, "one.bmp"), 20, 10, 40)
         bound = self.mount("--bind", self.pictures, self.folder("bound"))
         self.start(os.path.join(self.pictures, "one.bmp"))
         self.check_move_onto_itself(bound)
@@ -230,11 +196,11 @@ class FileCommandsCase(unittest.TestCase):
     def full_volume_with_old_target(self):
         """A 1 MiB volume holding an older huge.bmp and too little room for the new one."""
         volume = self.mount("-t", "tmpfs", "-o", "size=1m", "tmpfs", self.folder("volume"))
-        write_bmp(os.path.join(volume, "huge.bmp"), 200, 200, 10)  # about 120 KB
+        write_grey_bmp(os.path.join(volume, "huge.bmp"), 200, 200, 10)  # about 120 KB
         with open(os.path.join(volume, "filler"), "wb") as f:
             f.write(b"\1" * (700 * 1024))
-        write_bmp(os.path.join(self.pictures, "huge.bmp"), 300, 300, 200)  # about 270 KB
-        write_bmp(os.path.join(self.pictures, "next.bmp"), 10, 10, 90)
+        write_grey_bmp(os.path.join(self.pictures, "huge.bmp"), 300, 300, 200)  # about 270 KB
+        write_grey_bmp(os.path.join(self.pictures, "next.bmp"), 10, 10, 90)
         return volume
 
     @unittest.skipUnless(IS_ROOT, ROOT_NOTE)
@@ -258,9 +224,9 @@ class FileCommandsCase(unittest.TestCase):
     @unittest.skipUnless(IS_ROOT, ROOT_NOTE)
     def test_overwriting_move_across_volumes_replaces_target_then_removes_source(self):
         volume = self.mount("-t", "tmpfs", "-o", "size=4m", "tmpfs", self.folder("roomy"))
-        write_bmp(os.path.join(volume, "huge.bmp"), 200, 200, 10)
-        write_bmp(os.path.join(self.pictures, "huge.bmp"), 300, 300, 200)
-        write_bmp(os.path.join(self.pictures, "next.bmp"), 10, 10, 90)
+        write_grey_bmp(os.path.join(volume, "huge.bmp"), 200, 200, 10)
+        write_grey_bmp(os.path.join(self.pictures, "huge.bmp"), 300, 300, 200)
+        write_grey_bmp(os.path.join(self.pictures, "next.bmp"), 10, 10, 90)
         source_hash = tree_hashes(self.pictures)[os.path.join(self.pictures, "huge.bmp")]
         self.start(os.path.join(self.pictures, "huge.bmp"))
         self.set_target(volume)
@@ -274,8 +240,8 @@ class FileCommandsCase(unittest.TestCase):
 
     def test_fifo_in_place_of_the_shown_file_does_not_block(self):
         shown = os.path.join(self.pictures, "a.bmp")
-        write_bmp(shown, 20, 10, 40)
-        write_bmp(os.path.join(self.pictures, "b.bmp"), 10, 10, 80)
+        write_grey_bmp(shown, 20, 10, 40)
+        write_grey_bmp(os.path.join(self.pictures, "b.bmp"), 10, 10, 80)
         self.start(shown)
         os.remove(shown)
         os.mkfifo(shown)
@@ -312,7 +278,7 @@ class FileCommandsCase(unittest.TestCase):
 
     def test_failed_rename_says_so_and_keeps_the_selection(self):
         for name, shade in (("a.bmp", 10), ("b.bmp", 20), ("c.bmp", 30)):
-            write_bmp(os.path.join(self.pictures, name), 10, 10, shade)
+            write_grey_bmp(os.path.join(self.pictures, name), 10, 10, shade)
         self.start(os.path.join(self.pictures, "b.bmp"))
         before = tree_hashes(self.pictures)
         for answer in ("c.bmp", "missing\\b.bmp", "n" * 256 + ".bmp"):
@@ -327,7 +293,7 @@ class FileCommandsCase(unittest.TestCase):
 
     def test_rename_keeps_the_filter_and_shows_the_selected_file(self):
         for name, shade in (("a.bmp", 10), ("b.bmp", 20), ("c.bmp", 30)):
-            write_bmp(os.path.join(self.pictures, name), 10, 10, shade)
+            write_grey_bmp(os.path.join(self.pictures, name), 10, 10, shade)
         self.start(os.path.join(self.pictures, "b.bmp"))
         hashes = tree_hashes(self.pictures)
         self.key("F2")
@@ -345,5 +311,4 @@ class FileCommandsCase(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXECUTABLE = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    main()

@@ -8,27 +8,12 @@ import shutil
 import signal
 import struct
 import subprocess
-import sys
-import tempfile
 import time
-import unittest
 
 from PIL import Image
-from Xlib import X
 
+from e2e_support import E2ECase, main, write_bmp
 from xsession import XSession
-
-EXECUTABLE = None
-
-
-def write_bmp(path, width, height, rgb):
-    row_bytes = (width * 3 + 3) & ~3
-    row = bytes((rgb[2], rgb[1], rgb[0])) * width + b"\0" * (row_bytes - width * 3)
-    pixels = row * height
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 0, 0, 0, 0)
-    with open(path, "wb") as f:
-        f.write(header + info + pixels)
 
 
 def undecodable_jpeg(width, height):
@@ -52,45 +37,14 @@ def write_animated_gif(path):
     frames[0].save(path, save_all=True, append_images=frames[1:], duration=20, loop=0)
 
 
-def viewable_top_levels(session):
-    count = 0
-    for window in session.x.screen().root.query_tree().children:
-        try:
-            if window.get_attributes().map_state == X.IsViewable:
-                count += 1
-        except Exception:
-            continue
-    return count
-
-
 def settings_lines(path):
     with open(path, "rb") as f:
         return f.read().split(b"\r\n")
 
 
-class LifecycleCase(unittest.TestCase):
-    def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="lumivane-life-")
-        os.chmod(self.root, 0o755)
-        self.bin_dir = os.path.join(self.root, "bin")
-        os.makedirs(self.bin_dir)
-        self.exe = os.path.join(self.bin_dir, "lumivane")
-        shutil.copy2(EXECUTABLE, self.exe)
-        self.settings = os.path.join(self.bin_dir, "Lumivane.dat")
-        self.pictures = os.path.join(self.root, "pictures")
-        os.makedirs(self.pictures)
-        self.session = XSession(1024, 768)
-
-    def tearDown(self):
-        self.session.stop()
-        shutil.rmtree(self.root, ignore_errors=True)
-
+class LifecycleCase(E2ECase):
     def start(self, args=(), cwd=None, env=None, prefix=(), stderr=None):
-        merged = dict(self.session.env)
-        merged.update(env or {})
-        self.session.app = subprocess.Popen(list(prefix) + [self.exe] + list(args), cwd=cwd or self.pictures,
-                                            env=merged, stderr=stderr)
-        return self.session.app
+        return self.session.start([*prefix, self.exe, *args], cwd=cwd or self.pictures, env=env, stderr=stderr)
 
     def write_bad_pictures(self):
         write_bmp(os.path.join(self.pictures, "a_good.bmp"), 60, 40, (0, 128, 0))
@@ -117,23 +71,22 @@ class LifecycleCase(unittest.TestCase):
         # The box is gone before xdotool has finished with it, which it reports as a failure.
         subprocess.run(["xdotool", "key", "--window", str(box), "Return"], env=self.session.env)
         deadline = time.time() + 10
-        while viewable_top_levels(self.session) > 1 and time.time() < deadline:
+        while len(self.session.shown_windows()) > 1 and time.time() < deadline:
             time.sleep(0.05)
-        self.assertEqual(1, viewable_top_levels(self.session), "the interval box closed")
+        self.assertEqual(1, len(self.session.shown_windows()), "the interval box closed")
         self.session.key(window, "F4")  # slide show on
         most = 0
         deadline = time.time() + 15
         while time.time() < deadline:
-            most = max(most, viewable_top_levels(self.session))
+            most = max(most, len(self.session.shown_windows()))
             if self.session.title(window).endswith("f_garbage2.ico"):
                 break
             time.sleep(0.05)
         self.assertTrue(self.session.title(window).endswith("f_garbage2.ico"), "the show reached the end")
         time.sleep(0.5)
-        most = max(most, viewable_top_levels(self.session))
+        most = max(most, len(self.session.shown_windows()))
         self.assertEqual(1, most, "no message box opened")
-        self.session.close_window(window)
-        self.assertEqual(0, self.session.wait_app())
+        self.close_and_wait(window)
 
     def test_termination_signals_close_like_the_close_box(self):
         for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
@@ -223,8 +176,7 @@ class LifecycleCase(unittest.TestCase):
         self.start([], env={"XDG_CONFIG_HOME": config, "HOME": config},
                    prefix=[setpriv, f"--reuid={nobody.pw_uid}", f"--regid={nobody.pw_gid}", "--clear-groups"])
         window = self.session.find_window("Lumivane")
-        self.session.close_window(window)
-        self.assertEqual(0, self.session.wait_app())
+        self.close_and_wait(window)
         self.assertFalse(os.path.exists(self.settings))
         lines = settings_lines(os.path.join(config, "lumivane", "Lumivane.dat"))
         self.assertEqual([b"0", b"0", b"743", b"1024", b"157", b""], lines)
@@ -232,5 +184,4 @@ class LifecycleCase(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXECUTABLE = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    main()

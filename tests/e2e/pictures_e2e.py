@@ -1,23 +1,13 @@
 """End-to-end: photos with an EXIF orientation show upright, and WebP files open from the command
 line with their transparent parts showing the panel's colour."""
 import os
-import shutil
-import sys
-import tempfile
 import time
-import unittest
 
 from PIL import Image
 
-from xsession import XSession
+from e2e_support import E2ECase, main, program_path
 
-EXECUTABLE = None
 PANEL_LEFT = 160  # the image panel starts right of the browsing panel
-
-
-def windows_path(native):
-    return "C:" + native.replace("/", "\\")
-
 
 def bounding_box(image, keep):
     """The smallest box holding every pixel for which keep((r, g, b)) is true."""
@@ -30,27 +20,16 @@ def near(colour, wanted, tolerance=40):
     return all(abs(a - b) <= tolerance for a, b in zip(colour, wanted))
 
 
-class PictureCase(unittest.TestCase):
-    def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="lumivane-e2e-pictures-")
-        self.exe = os.path.join(self.root, "lumivane")
-        shutil.copy2(EXECUTABLE, self.exe)
-        self.session = XSession(1024, 768)
-
-    def tearDown(self):
-        self.session.stop()
-        shutil.rmtree(self.root, ignore_errors=True)
-
+class PictureCase(E2ECase):
     def show(self, path):
-        self.session.start([self.exe, windows_path(path)], cwd=self.root)
+        self.session.start([self.exe, program_path(path)], cwd=self.pictures)
         window = self.session.find_window("Lumivane")
         self.session.wait_for_title(window, lambda t: t.endswith(os.path.basename(path)))
         time.sleep(0.5)
         shot = os.path.join(self.root, "shot.png")
         self.session.screenshot(shot, window)
         image = Image.open(shot).convert("RGB")
-        self.session.close_window(window)
-        self.assertEqual(self.session.wait_app(), 0)
+        self.close_and_wait(window)
         return image.crop((PANEL_LEFT, 0, image.width, image.height - 30))
 
     def test_a_photo_turned_by_its_camera_shows_upright(self):
@@ -62,7 +41,7 @@ class PictureCase(unittest.TestCase):
             stored.paste(colour, box)
         exif = Image.Exif()
         exif[0x0112] = 6
-        path = os.path.join(self.root, "turned.jpg")
+        path = os.path.join(self.pictures, "turned.jpg")
         stored.save(path, "JPEG", quality=95, exif=exif.tobytes())
         panel = self.show(path)
         box = bounding_box(panel, lambda p: max(p) - min(p) > 150)
@@ -78,7 +57,7 @@ class PictureCase(unittest.TestCase):
     def test_a_webp_with_transparency_shows_the_panel_through_it(self):
         picture = Image.new("RGBA", (240, 160), (0, 0, 0, 0))
         picture.paste((200, 0, 200, 255), (0, 0, 120, 160))
-        path = os.path.join(self.root, "half.webp")
+        path = os.path.join(self.pictures, "half.webp")
         picture.save(path, "WEBP", lossless=True)
         panel = self.show(path)
         box = bounding_box(panel, lambda p: near(p, (200, 0, 200), 8))
@@ -91,5 +70,4 @@ class PictureCase(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXECUTABLE = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    main()

@@ -1,38 +1,15 @@
 """End-to-end tests: the real viewer in a real X server, driven with xdotool and read with xprop,
 xwininfo, screenshots and its settings file."""
 import os
-import shutil
-import struct
 import subprocess
-import sys
-import tempfile
 import time
-import unittest
 
 from PIL import Image
 
-from xsession import XSession
+from e2e_support import E2ECase, main, program_path, write_bmp
 
-EXECUTABLE = None
 TITLE_TEXT = "Picture viewer for the keyboard: step, zoom, slide show, rename, copy, move, sort."
 VERSION = "Lumivane 1.5"
-
-
-def write_bmp(path, width, height, colour_at):
-    """A 24-bit bottom-up BMP whose pixel (x, y) is colour_at(x, y) as (r, g, b)."""
-    row_bytes = (width * 3 + 3) & ~3
-    pixels = bytearray()
-    for y in range(height - 1, -1, -1):
-        row = bytearray()
-        for x in range(width):
-            r, g, b = colour_at(x, y)
-            row += bytes((b, g, r))
-        row += b"\0" * (row_bytes - len(row))
-        pixels += row
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 0, 0, 0, 0)
-    with open(path, "wb") as f:
-        f.write(header + info + pixels)
 
 
 def quadrants(width, height):
@@ -62,30 +39,10 @@ def xwininfo_geometry(session, window):
             int(values["Width"]), int(values["Height"]))
 
 
-class ViewerCase(unittest.TestCase):
-    def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="lumivane-e2e-")
-        self.bin_dir = os.path.join(self.root, "bin")
-        os.makedirs(self.bin_dir)
-        # The settings file lives beside the executable, so each test gets its own copy.
-        self.exe = os.path.join(self.bin_dir, "lumivane")
-        shutil.copy2(EXECUTABLE, self.exe)
-        self.settings = os.path.join(self.bin_dir, "Lumivane.dat")
-        self.pictures = os.path.join(self.root, "pictures")
-        os.makedirs(self.pictures)
-        self.session = XSession(1024, 768)
-
-    def tearDown(self):
-        self.session.stop()
-        shutil.rmtree(self.root, ignore_errors=True)
-
+class ViewerCase(E2ECase):
     def start(self, *args):
         self.session.start([self.exe, *args], cwd=self.pictures)
         return self.session.find_window("Lumivane")
-
-    def close_and_wait(self, window):
-        self.session.close_window(window)
-        self.assertEqual(self.session.wait_app(), 0)
 
     def test_title_and_settings_written_at_close(self):
         write_bmp(os.path.join(self.pictures, "a.bmp"), 40, 30, quadrants(40, 30))
@@ -116,7 +73,7 @@ class ViewerCase(unittest.TestCase):
         self.session.wait_for_title(window, lambda t: t.endswith("a.bmp"))
         self.session.key(window, "Next")
         title = self.session.wait_for_title(window, lambda t: t.endswith("b.bmp"))
-        self.assertEqual(title, VERSION + " - " + self.windows_path(os.path.join(self.pictures, "b.bmp")))
+        self.assertEqual(title, VERSION + " - " + program_path(os.path.join(self.pictures, "b.bmp")))
         time.sleep(0.5)
         shot = os.path.join(self.root, "shot.png")
         self.session.screenshot(shot, window)
@@ -135,7 +92,7 @@ class ViewerCase(unittest.TestCase):
         frames = [Image.new("RGB", (120, 80), c) for c in ((255, 0, 0), (0, 255, 0), (0, 0, 255))]
         path = os.path.join(self.pictures, "anim.gif")
         frames[0].save(path, save_all=True, append_images=frames[1:], duration=100, loop=0)
-        window = self.start(self.windows_path(path))
+        window = self.start(program_path(path))
         self.session.wait_for_title(window, lambda t: t.endswith("anim.gif"))
         # The GIF is centred in the 864 x 724 image panel, which starts at x = 160.
         centre = (160 + 864 // 2, 724 // 2)
@@ -149,11 +106,6 @@ class ViewerCase(unittest.TestCase):
         self.assertEqual(seen, {(255, 0, 0), (0, 255, 0), (0, 0, 255)})
         self.close_and_wait(window)
 
-    @staticmethod
-    def windows_path(native):
-        return "C:" + native.replace("/", "\\")
-
 
 if __name__ == "__main__":
-    EXECUTABLE = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    main()
