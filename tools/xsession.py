@@ -92,6 +92,12 @@ class XSession:
             time.sleep(0.02)
         raise TimeoutError(f"title stayed '{self.title(window_id)}'")
 
+    def pixel(self, x, y, window_id=None):
+        """The (r, g, b) on screen at x, y of the window (of the whole screen without one)."""
+        window = self.x.screen().root if window_id is None else self.x.create_resource_object("window", window_id)
+        raw = window.get_image(int(x), int(y), 1, 1, X.ZPixmap, 0xFFFFFFFF).data
+        return raw[2], raw[1], raw[0]
+
     def screenshot(self, path, window_id=None):
         target = "root" if window_id is None else hex(window_id)
         subprocess.run(["import", "-display", self.name, "-window", target, path], check=True)
