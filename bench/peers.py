@@ -10,7 +10,8 @@ slowest round.
 Cases: a 6000x4000 JPEG, a 4000x3000 BMP, a 2000x2000 256-colour GIF, and a picture in a folder
 of 20,000 files (the folder case measures what each viewer does with the picture's folder).
 
-Peers: feh, nsxiv and qimgv from Debian (install them for the benchmark only:
+The viewer runs twice: as it is and with its decoding ahead switched off (LUMIVANE_DECODE_AHEAD=0)
+as a yardstick. Peers: feh, nsxiv and qimgv from Debian (install them for the benchmark only:
   apt-get install feh nsxiv qimgv), and the plain Qt viewer built with the benchmarks
 (bench/peers/qt_label_viewer.cpp). Missing peers are skipped.
 
@@ -32,7 +33,10 @@ import tempfile
 import time
 
 from PIL import Image
-from Xlib import X, display, protocol
+from Xlib import X
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from xsession import XSession  # noqa: E402
 
 FOLDER_FILES = 20000
 
@@ -107,24 +111,18 @@ def peak_memory_mib(pid):
     return float("nan")
 
 
-def close_window(disp, window):
-    protocols = disp.intern_atom("WM_PROTOCOLS")
-    delete = disp.intern_atom("WM_DELETE_WINDOW")
-    event = protocol.event.ClientMessage(window=window, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
-    window.send_event(event, event_mask=0)
-    disp.flush()
-
-
-def time_one(disp, argv, cwd, colours, timeout=30.0):
+def time_one(session, viewer, path, cwd, colours, timeout=30.0):
     """Returns (picture_ms, map_ms, cpu_ms, peak_MiB) or None when the picture never showed."""
+    argv, extra_env = viewer
+    disp = session.x
     root = disp.screen().root
     root.change_attributes(event_mask=X.SubstructureNotifyMask)
     disp.sync()
     while disp.pending_events():
         disp.next_event()
     start = time.perf_counter()
-    process = subprocess.Popen(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                               start_new_session=True)
+    process = subprocess.Popen(argv(path), cwd=cwd, env=dict(session.env, **extra_env), stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True)
     window, mapped, shown, peak = None, None, None, float("nan")
     while time.perf_counter() - start < timeout:
         while disp.pending_events():
@@ -141,7 +139,7 @@ def time_one(disp, argv, cwd, colours, timeout=30.0):
             break
         time.sleep(0.002)
     if window is not None:
-        close_window(disp, window)
+        session.close_window(window.id)
     usage = None
     deadline = time.perf_counter() + 10
     while time.perf_counter() < deadline:
@@ -168,35 +166,24 @@ def time_one(disp, argv, cwd, colours, timeout=30.0):
 
 # ---- viewers ----------------------------------------------------------------------------------
 
-def viewers(args):
+def viewers(args, workdir):
+    """{name: (argv of the picture's path, extra environment)} of the viewers found."""
     found = {}
     if args.viewer and os.access(args.viewer, os.X_OK):
-        found["lumivane"] = lambda path: [os.path.abspath(args.viewer), path]
+        exe = os.path.join(workdir, "lumivane")
+        shutil.copy2(args.viewer, exe)  # its settings file is written beside it
+        found["lumivane"] = (lambda path: [exe, path], {})
+        found["lumivane-off"] = (lambda path: [exe, path], {"LUMIVANE_DECODE_AHEAD": "0"})
     if args.qt_viewer and os.access(args.qt_viewer, os.X_OK):
-        found["qt-label"] = lambda path: [os.path.abspath(args.qt_viewer), path]
+        found["qt-label"] = (lambda path: [os.path.abspath(args.qt_viewer), path], {})
     if shutil.which("feh"):
         # --start-at reads the picture's folder, as a viewer that steps through it must.
-        found["feh"] = lambda path: ["feh", "--scale-down", "--start-at", path]
+        found["feh"] = (lambda path: ["feh", "--scale-down", "--start-at", path], {})
     if shutil.which("nsxiv"):
-        found["nsxiv"] = lambda path: ["nsxiv", path]
+        found["nsxiv"] = (lambda path: ["nsxiv", path], {})
     if shutil.which("qimgv"):
-        found["qimgv"] = lambda path: ["qimgv", path]
+        found["qimgv"] = (lambda path: ["qimgv", path], {})
     return found
-
-
-def start_xvfb():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1920x1080x24", "-noreset",
-                               "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            raise RuntimeError("Xvfb did not start")
-        number += chunk
-    os.close(read_end)
-    return server, ":" + number.decode().strip()
 
 
 def main():
@@ -209,19 +196,16 @@ def main():
     parser.add_argument("--colours", type=int, default=200, help="distinct colours that mean 'picture shown'")
     args = parser.parse_args()
     cases = [c for c in args.cases.split(",") if c]
-    found = viewers(args)
-    if args.only:
-        found = {name: argv for name, argv in found.items() if name in args.only.split(",")}
-    if not found:
-        sys.exit("no viewer to run")
-
     workdir = tempfile.mkdtemp(prefix="lumivane-peers-")
-    server = None
+    session = None
     try:
+        found = viewers(args, workdir)
+        if args.only:
+            found = {name: viewer for name, viewer in found.items() if name in args.only.split(",")}
+        if not found:
+            sys.exit("no viewer to run")
         pictures = make_pictures(workdir, cases)
-        server, name = start_xvfb()
-        os.environ["DISPLAY"] = name
-        disp = display.Display(name)
+        session = XSession(1920, 1080)
         home = os.path.join(workdir, "home")  # fresh settings for every viewer
         os.mkdir(home)
         results = {(case, viewer): [] for case in cases for viewer in found}
@@ -232,7 +216,7 @@ def main():
                 random.Random(round_number * 31 + len(case)).shuffle(order)
                 for viewer in order:
                     colours = min(args.colours, 200) if case == "gif" else args.colours
-                    outcome = time_one(disp, found[viewer](pictures[case]), home, colours)
+                    outcome = time_one(session, found[viewer], pictures[case], home, colours)
                     if outcome is None:
                         failures[(case, viewer)] += 1
                     else:
@@ -240,23 +224,22 @@ def main():
             print("round %d of %d done" % (round_number + 1, args.rounds), file=sys.stderr)
 
         print("load average: %s" % " ".join("%.2f" % v for v in os.getloadavg()))
-        print("%-7s %-9s %9s %9s %9s %9s %9s %s" % ("case", "viewer", "median", "slowest", "map", "cpu_ms",
+        print("%-7s %-12s %9s %9s %9s %9s %9s %s" % ("case", "viewer", "median", "slowest", "map", "cpu_ms",
                                                     "peak_MiB", "runs"))
         for case in cases:
             for viewer in found:
                 runs = results[(case, viewer)]
                 if not runs:
-                    print("%-7s %-9s %9s  (never showed the picture)" % (case, viewer, "-"))
+                    print("%-7s %-12s %9s  (never showed the picture)" % (case, viewer, "-"))
                     continue
                 shown = [r[0] for r in runs]
-                print("%-7s %-9s %9.0f %9.0f %9.0f %9.0f %9.1f %d%s" % (
+                print("%-7s %-12s %9.0f %9.0f %9.0f %9.0f %9.1f %d%s" % (
                     case, viewer, statistics.median(shown), max(shown), statistics.median(r[1] for r in runs),
                     statistics.median(r[2] for r in runs), statistics.median(r[3] for r in runs), len(runs),
                     " (%d failed)" % failures[(case, viewer)] if failures[(case, viewer)] else ""))
     finally:
-        if server is not None:
-            server.terminate()
-            server.wait()
+        if session is not None:
+            session.stop()
         shutil.rmtree(workdir, ignore_errors=True)
 
 

@@ -104,17 +104,12 @@ def viewers(args):
     return found
 
 
-def pixel(session, x, y):
-    raw = session.x.screen().root.get_image(int(x), int(y), 1, 1, X.ZPixmap, 0xFFFFFFFF).data
-    return raw[2], raw[1], raw[0]
-
-
 def shows(session, area, index):
     _, width, height = PICTURES[index]
     x, y, w, h = fit(area, width, height)
     want = marker_colour(index)
     for fx, fy in MARKERS:
-        got = pixel(session, x + fx * w, y + fy * h)
+        got = session.pixel(x + fx * w, y + fy * h)
         if any(abs(a - b) > 40 for a, b in zip(got, want)):
             return False
     return True
@@ -188,12 +183,7 @@ def run_viewer(session, viewer, files, steps, burst, work):
             break
         index = burst
     memory = peak_memory_mib(session.app.pid)
-    session.close_window(window)
-    try:
-        session.wait_app(10)
-    except Exception:
-        session.app.kill()
-        session.app.wait()
+    session.close_app(window)
     return times, bursts, memory
 
 

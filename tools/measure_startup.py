@@ -15,18 +15,11 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import XSession  # noqa: E402
-from Xlib import X  # noqa: E402
-
-
-def centre_pixel(session, window_id, x, y):
-    window = session.x.create_resource_object("window", window_id)
-    raw = window.get_image(x, y, 1, 1, X.ZPixmap, 0xFFFFFFFF).data
-    return raw[2] << 16 | raw[1] << 8 | raw[0]
 
 
 def close_to(pixel, colour, tolerance=12):
     """JPEG pictures are not exact: a channel may be off by a few steps."""
-    return all(abs(((pixel >> s) & 0xFF) - ((colour >> s) & 0xFF)) <= tolerance for s in (0, 8, 16))
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
 
 
 def time_one(session, argv, title, cwd, colour=None, point=None):
@@ -39,18 +32,13 @@ def time_one(session, argv, title, cwd, colour=None, point=None):
         deadline = time.time() + 30
         while time.time() < deadline:
             try:
-                if close_to(centre_pixel(session, window, *point), colour):
+                if close_to(session.pixel(*point, window), colour):
                     shown = time.perf_counter() - start
                     break
             except Exception:
                 pass
             time.sleep(0.001)
-    session.close_window(window)
-    try:
-        session.wait_app(10)
-    except Exception:
-        session.app.kill()
-        session.app.wait()
+    session.close_app(window)
     return mapped, shown
 
 
@@ -72,7 +60,7 @@ def main():
         # Default bounds: the whole screen width, height less 25; browsing panel 157 + splitter 3,
         # status bar 19: the picture's centre is the image panel's centre.
         point = (160 + (width - 160) // 2, (height - 25 - 19) // 2)
-        colour = int(args.colour, 16) if args.colour else None
+        colour = tuple(bytes.fromhex(args.colour)) if args.colour else None
         results = {"viewer window": [], "viewer picture": [], "reference window": []}
         for _ in range(args.runs):
             argv = [viewer] + ([os.path.abspath(args.picture)] if args.picture else [])

@@ -116,6 +116,17 @@ class XSession:
     def wait_app(self, timeout=15.0):
         return self.app.wait(timeout=timeout)
 
+    def close_app(self, window_id, timeout=10.0):
+        """Closes the window as its close box would and waits for the program to end; kills it
+        when it has not ended within timeout seconds. Returns its exit status, None if killed."""
+        self.close_window(window_id)
+        try:
+            return self.wait_app(timeout)
+        except subprocess.TimeoutExpired:
+            self.app.kill()
+            self.app.wait()
+            return None
+
     def stop(self):
         if self.app and self.app.poll() is None:
             self.app.kill()
