@@ -26,9 +26,8 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir "$LUMIVANE_SOURCE/build/asan" --output-on-failure -j"$jobs" --timeout 900 -LE e2e
 
 echo "== build (thread sanitizer: framework and animation suites)"
-cmake -S "$LUMIVANE_SOURCE" -B "$LUMIVANE_SOURCE/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLUMIVANE_SANITIZE=thread -DLUMIVANE_BENCH=OFF -DLUMIVANE_WERROR=ON >/dev/null
-cmake --build "$LUMIVANE_SOURCE/build/tsan" -j"$jobs" --target framework_tests gif_animator_tests
+lumivane_build "$LUMIVANE_SOURCE/build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_SANITIZE=thread \
+  -DLUMIVANE_BENCH=OFF -DLUMIVANE_WERROR=ON -- framework_tests gif_animator_tests
 echo "== framework and animation suites under the thread sanitizer"
 # The animated control's asynchronous drawing (not used by the viewer) has a known race between
 # the worker's frame step and the main thread's paint; its test is left out until that is fixed.
@@ -38,11 +37,8 @@ export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$LUMIV
   --gtest_filter='-GIFAnimatorTest.AsynchronousDrawingPaintsOnTheTimerThreadAndNotifiesOnTheMainThread'
 unset TSAN_OPTIONS
 
-if command -v clang++ >/dev/null; then
-  echo "== fuzz targets (libFuzzer, address and undefined-behaviour sanitizers)"
-  fuzz_build="$LUMIVANE_SOURCE/build/fuzz"
-  cmake -S "$LUMIVANE_SOURCE" -B "$fuzz_build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_FUZZ=ON -DLUMIVANE_TESTS=OFF -DLUMIVANE_BENCH=OFF >/dev/null
-  cmake --build "$fuzz_build" -j"$jobs" --target lumivane_fuzzers
-  "$LUMIVANE_SOURCE/tools/run_fuzzers.sh" "$fuzz_build" 20000
-fi
+echo "== fuzz targets (libFuzzer, address and undefined-behaviour sanitizers)"
+fuzz_build="$LUMIVANE_SOURCE/build/fuzz"
+lumivane_build "$fuzz_build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_FUZZ=ON \
+  -DLUMIVANE_TESTS=OFF -DLUMIVANE_BENCH=OFF -- lumivane_fuzzers
+"$LUMIVANE_SOURCE/tools/run_fuzzers.sh" "$fuzz_build" 20000

@@ -26,12 +26,23 @@ lumivane_install_deps() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" || return 1
 }
 
-# Configures and builds one build tree: lumivane_build DIR [cmake options...]
+# Configures and builds one build tree, all of it or only the targets named after a "--":
+#   lumivane_build DIR [cmake options...] [-- target...]
 lumivane_build() {
   local dir=$1
   shift
-  cmake -S "$LUMIVANE_SOURCE" -B "$dir" -G Ninja "$@" >/dev/null || return 1
-  cmake --build "$dir" -j"$(nproc)" || return 1
+  local options=() targets=()
+  while [ $# -gt 0 ]; do
+    if [ "$1" = "--" ]; then
+      shift
+      targets=(--target "$@")
+      break
+    fi
+    options+=("$1")
+    shift
+  done
+  cmake -S "$LUMIVANE_SOURCE" -B "$dir" -G Ninja "${options[@]}" >/dev/null || return 1
+  cmake --build "$dir" -j"$(nproc)" "${targets[@]}" || return 1
 }
 
 # Fails, listing the files, when any C++ file differs from the style in .clang-format.
