@@ -1,5 +1,7 @@
 #include "gif/stretch_transparent.h"
 
+#include <algorithm>
+
 #include "framework/canvas.h"
 #include "picture/bitmap.h"
 #include "platform/gdi/gdi.h"
@@ -42,15 +44,32 @@ class TScratchSurface {
   HPALETTE palette_ = nullptr;
 };
 
-// Draws through a monochrome mask: where the source has MaskColor the destination stays.
+// The part of the destination rectangle that can be drawn on: all of it when the context cannot say.
+TRect VisiblePart(HDC dst, int x, int y, int width, int height) {
+  const TRect whole = Rect(x, y, x + width, y + height);
+  RECT box{};
+  const int region = GetClipBox(dst, &box);
+  if (region == RGN_ERROR) return whole;
+  if (region == NULLREGION) return TRect{};
+  const TRect visible = Rect(std::max<int>(whole.Left, box.left), std::max<int>(whole.Top, box.top),
+                             std::min<int>(whole.Right, box.right), std::min<int>(whole.Bottom, box.bottom));
+  return visible.Width() > 0 && visible.Height() > 0 ? visible : TRect{};
+}
+
+// Draws through a monochrome mask: where the source has MaskColor the destination stays. Only the
+// visible part of the destination is worked on, and the source is first sampled to that size (the
+// stretches here pick one source pixel per destination pixel), so a large bitmap drawn small or
+// mostly off the target costs what is drawn, not what the bitmap holds.
 void MaskedStretch(HDC dst, int x, int y, int width, int height, HDC src, const TRect& source,
                    COLORREF maskColor, HPALETTE palette) {
-  const int sw = source.Width();
-  const int sh = source.Height();
-  TScratchSurface mask(dst, CreateBitmap(sw, sh, 1, 1, nullptr));
-  TScratchSurface inverse(dst, CreateBitmap(sw, sh, 1, 1, nullptr));
-  TScratchSurface work(dst, CreateCompatibleBitmap(dst, width, height));
-  TScratchSurface copy(dst, CreateCompatibleBitmap(dst, sw, sh));
+  const TRect visible = VisiblePart(dst, x, y, width, height);
+  const int vw = visible.Width();
+  const int vh = visible.Height();
+  if (vw <= 0 || vh <= 0) return;
+  TScratchSurface mask(dst, CreateBitmap(vw, vh, 1, 1, nullptr));
+  TScratchSurface inverse(dst, CreateBitmap(vw, vh, 1, 1, nullptr));
+  TScratchSurface work(dst, CreateCompatibleBitmap(dst, vw, vh));
+  TScratchSurface copy(dst, CreateCompatibleBitmap(dst, vw, vh));
   if (!mask.Valid() || !inverse.Valid() || !work.Valid() || !copy.Valid()) return;
 
   HPALETTE oldDestPalette = nullptr;
@@ -64,19 +83,21 @@ void MaskedStretch(HDC dst, int x, int y, int width, int height, HDC src, const 
   SetMapMode(src, GetMapMode(dst));
   SetMapMode(copy.DC(), GetMapMode(dst));
 
-  // The source copy, and from it the mask (1 where the transparent colour is) and its inverse.
-  BitBlt(copy.DC(), 0, 0, sw, sh, src, source.Left, source.Top, SRCCOPY);
+  // The source pixels under the visible part, and from them the mask (1 where the transparent
+  // colour is) and its inverse.
+  StretchBlt(copy.DC(), x - visible.Left, y - visible.Top, width, height, src, source.Left, source.Top,
+             source.Width(), source.Height(), SRCCOPY);
   const COLORREF oldBack = SetBkColor(copy.DC(), maskColor | kPaletteRelative);
-  BitBlt(mask.DC(), 0, 0, sw, sh, copy.DC(), 0, 0, SRCCOPY);
+  BitBlt(mask.DC(), 0, 0, vw, vh, copy.DC(), 0, 0, SRCCOPY);
   SetBkColor(copy.DC(), oldBack);
-  BitBlt(inverse.DC(), 0, 0, sw, sh, mask.DC(), 0, 0, NOTSRCCOPY);
+  BitBlt(inverse.DC(), 0, 0, vw, vh, mask.DC(), 0, 0, NOTSRCCOPY);
 
   // Work = destination kept under the mask, plus the source where it is opaque.
-  BitBlt(work.DC(), 0, 0, width, height, dst, x, y, SRCCOPY);
-  StretchBlt(work.DC(), 0, 0, width, height, mask.DC(), 0, 0, sw, sh, SRCAND);
-  BitBlt(copy.DC(), 0, 0, sw, sh, inverse.DC(), 0, 0, SRCAND);
-  StretchBlt(work.DC(), 0, 0, width, height, copy.DC(), 0, 0, sw, sh, SRCPAINT);
-  BitBlt(dst, x, y, width, height, work.DC(), 0, 0, SRCCOPY);
+  BitBlt(work.DC(), 0, 0, vw, vh, dst, visible.Left, visible.Top, SRCCOPY);
+  BitBlt(work.DC(), 0, 0, vw, vh, mask.DC(), 0, 0, SRCAND);
+  BitBlt(copy.DC(), 0, 0, vw, vh, inverse.DC(), 0, 0, SRCAND);
+  BitBlt(work.DC(), 0, 0, vw, vh, copy.DC(), 0, 0, SRCPAINT);
+  BitBlt(dst, visible.Left, visible.Top, vw, vh, work.DC(), 0, 0, SRCCOPY);
 
   if (palette != nullptr) SelectPalette(dst, oldDestPalette, TRUE);
 }

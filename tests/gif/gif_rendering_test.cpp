@@ -181,6 +181,39 @@ TEST(DrawFrameTest, StretchTransparentDefaultColourIsBottomLeft) {
   EXPECT_EQ(source->Canvas().LockCount(), 0);
 }
 
+// Each destination pixel shows the source pixel under its centre, or keeps the canvas where that
+// pixel has the transparent colour; parts of the stretch outside the canvas change nothing.
+TEST(DrawFrameTest, StretchTransparentSamplesTheSourceForEveryVisiblePixel) {
+  constexpr TColor kKey = 0x00FF00;
+  constexpr TColor kCanvas = 0x102030;
+  auto source = Target(7, 5, 0);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x)
+      source->Canvas().SetPixels(x, y, (x + 2 * y) % 3 == 0 ? kKey : x * 0x10 + y * 0x1000);
+  struct Case {
+    int x, y, width, height;
+  };
+  for (const Case c : {Case{-3, 2, 11, 9}, Case{1, -2, 3, 2}, Case{4, 4, 5, 5}, Case{-20, -10, 40, 30}}) {
+    auto target = Target(6, 6, kCanvas);
+    StretchTransparent(target->Canvas(), c.x, c.y, c.width, c.height, *source, Rect(0, 0, 7, 5), kKey);
+    for (int ty = 0; ty < 6; ++ty) {
+      for (int tx = 0; tx < 6; ++tx) {
+        TColor expected = kCanvas;
+        const int dx = tx - c.x;
+        const int dy = ty - c.y;
+        if (dx >= 0 && dx < c.width && dy >= 0 && dy < c.height) {
+          const TColor under =
+              source->Canvas().Pixels((2 * dx + 1) * 7 / (2 * c.width), (2 * dy + 1) * 5 / (2 * c.height));
+          if (under != kKey) expected = under;
+        }
+        ASSERT_EQ(target->Canvas().Pixels(tx, ty), expected)
+            << "at " << tx << "," << ty << " drawing at " << c.x << "," << c.y << " " << c.width << "x"
+            << c.height;
+      }
+    }
+  }
+}
+
 TEST(CopyRulesTest, BitmapIntoImage) {
   auto bitmap = Target(3, 2, 0x123456);
   TGIFImage image;
