@@ -10,6 +10,7 @@
 #include "framework/form.h"
 #include "framework/win_control.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_qt_bridge.h"
 
 namespace lumivane {
 

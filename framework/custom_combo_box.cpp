@@ -18,6 +18,7 @@
 #include "framework/scroll_bar.h"
 #include "framework/sys_utils.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_qt_bridge.h"
 
 namespace lumivane {
 

@@ -10,6 +10,7 @@
 
 #include "framework/panel.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_qt_bridge.h"
 
 namespace lumivane {
 

@@ -8,8 +8,6 @@
 // Device contexts are used by one thread at a time; objects may be created and deleted from any
 // thread.
 
-#include <QFont>
-#include <QImage>
 #include <cstddef>
 
 #include "platform/gdi/gdi_objects.h"
@@ -197,16 +195,6 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBR
 // Copies of the icon's mask and colour bitmaps (the caller deletes them).
 BOOL GetIconInfo(HICON icon, ICONINFO* info);
 
-// ---- Qt bridge -----------------------------------------------------------------------------
-
-// The pixels of a 32-bit top-down bitmap (every 32-bit device bitmap, and BI_RGB DIB sections
-// with negative height) as a Format_RGB32 image sharing the bitmap's memory; a null image for
-// other bitmaps. The image is valid while the bitmap lives.
-QImage BitmapAsQImage(HBITMAP bitmap);
-// The Qt font that draws a font handle's text (the face mapped to the installed family, the height
-// in pixels); the stock system font for a null or invalid handle. For Qt's own widgets (dialogs)
-// that are to look like the program's windows.
-QFont FontAsQFont(HFONT font);
 // Address of the bitmap's top row and the signed distance in bytes from one row to the next
 // below it (negative for bottom-up DIB sections); null for an invalid bitmap.
 void* BitmapPixels(HBITMAP bitmap, int* stride);

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/gdi/gdi_qt_bridge.h"
 #include "platform/gdi/rle_decoder.h"
 #include "platform/platform_error.h"
 

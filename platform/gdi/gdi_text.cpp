@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/gdi/gdi_qt_bridge.h"
 #include "platform/platform_error.h"
 
 namespace lumivane {

@@ -14,6 +14,7 @@
 #include "framework/label.h"
 #include "framework/status_bar.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_qt_bridge.h"
 
 namespace lumivane {
 namespace {

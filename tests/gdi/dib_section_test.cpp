@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/gdi/gdi_qt_bridge.h"
 #include "tests/gdi/gdi_test_support.h"
 
 namespace lumivane {

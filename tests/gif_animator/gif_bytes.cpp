@@ -8,6 +8,7 @@
 #include "framework/memory_stream.h"
 #include "gif/gif_image.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_qt_bridge.h"
 
 namespace lumivane::test {
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <jerror.h>
 
+#include <cstring>
 #include <set>
 
 #include "framework/exception.h"
