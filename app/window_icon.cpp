@@ -1,8 +1,9 @@
 #include "app/window_icon.h"
 
-#include <QFile>
 #include <QImage>
 #include <QPixmap>
+#include <optional>
+#include <vector>
 
 #include "framework/canvas.h"
 #include "framework/memory_stream.h"
@@ -54,12 +55,10 @@ QImage IconImage(TMemoryStream& bytes, int size) {
 }  // namespace
 
 QIcon LoadWindowIcon() {
-  InitLumivaneResources();
-  QFile file(":/lumivane/lumivane.ico");
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  const QByteArray data = file.readAll();
+  std::optional<std::vector<uint8_t>> data = ReadLumivaneResource(":/lumivane/lumivane.ico");
+  if (!data) return {};
   TMemoryStream bytes;
-  bytes.Assign(std::vector<uint8_t>(data.begin(), data.end()));
+  bytes.Assign(std::move(*data));
   QIcon icon;
   try {
     for (int size : {32, 16}) icon.addPixmap(QPixmap::fromImage(IconImage(bytes, size)));

@@ -1,11 +1,10 @@
 #include "picture/bitmap.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "framework/exception.h"
@@ -19,6 +18,7 @@
 #include "picture/locked_drawing.h"
 #include "platform/gdi/gdi.h"
 #include "platform/platform_error.h"
+#include "resources/resources.h"
 
 namespace lumivane {
 
@@ -789,11 +789,10 @@ void TBitmap::ReadFromResourceData(const void* Data, int64_t Size) {
 }
 
 void TBitmap::LoadFromResourceName(const std::string& Name) {
-  QFile file(QString::fromStdString(":/lumivane/bitmaps/" + Name + ".bmp"));
-  if (!file.open(QIODevice::ReadOnly)) throw EFOpenError(Format(SResourceNotFound, Name.c_str()));
-  const QByteArray bytes = file.readAll();
+  std::optional<std::vector<uint8_t>> bytes = ReadLumivaneResource(":/lumivane/bitmaps/" + Name + ".bmp");
+  if (!bytes) throw EFOpenError(Format(SResourceNotFound, Name.c_str()));
   TMemoryStream stream;
-  stream.Assign(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  stream.Assign(std::move(*bytes));
   ReadFromStream(stream);
 }
 
