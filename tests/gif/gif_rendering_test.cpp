@@ -214,6 +214,23 @@ TEST(DrawFrameTest, StretchTransparentSamplesTheSourceForEveryVisiblePixel) {
   }
 }
 
+// Found by fuzzing: a 146-byte file whose only frame is 27704 x 51573 pixels on a screen with no
+// height took over a minute to draw into a small box, because the whole frame was copied and
+// masked at full size before being shrunk. Drawing now costs what is drawn; the pixels are the
+// same.
+TEST(DrawFrameTest, AHugeFrameDrawnSmallShowsItsSampledPixels) {
+  GifBuilder gif;
+  const Bytes palette = test::Palette(4);
+  gif.Header().Screen(1036, 0, palette).GraphicControl(0, true, 1, 0);
+  gif.Image(0, 0, 20000, 30000, test::CodeData(Bytes{0, 0, 0, 0}, 2));
+  auto image = LoadGif(gif.Trailer().Data());
+  auto target = Target(64, 48, 0x102030);
+  image->FrameAt(0)->DrawFrame(target->Canvas(), Rect(0, 0, 64, 48), true);
+  // Index 0 everywhere (the rows the data does not reach included); index 1 would be transparent.
+  const uint32_t first = (uint32_t{palette[0]} << 16) | (uint32_t{palette[1]} << 8) | palette[2];
+  for (const uint32_t pixel : test::BitmapColors(*target)) ASSERT_EQ(pixel, first);
+}
+
 TEST(CopyRulesTest, BitmapIntoImage) {
   auto bitmap = Target(3, 2, 0x123456);
   TGIFImage image;
