@@ -22,7 +22,7 @@ echo "== build (address and undefined-behaviour sanitizers)"
 lumivane_build "$LUMIVANE_SOURCE/build/asan" -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_SANITIZE=ON -DLUMIVANE_BENCH=OFF \
   -DLUMIVANE_WERROR=ON
 echo "== tests under the sanitizers"
-ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$LUMIVANE_SOURCE/build/asan" --output-on-failure -j"$jobs" --timeout 900 -LE e2e
 
 echo "== build (thread sanitizer: framework and animation suites)"
