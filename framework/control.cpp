@@ -355,18 +355,21 @@ void TControl::EraseBackground(HDC DC) {
   DeleteObject(brush);
 }
 
-void TControl::EnsureBuffer(int w, int h) {
-  if (paint_dc_ != nullptr && w == buffer_width_ && h == buffer_height_) return;
-  FreeBuffer();
-  if (w <= 0 || h <= 0) return;
-  HDC screen = GetDC(nullptr);
-  paint_bitmap_ = CreateCompatibleBitmap(screen, w, h);
-  ReleaseDC(nullptr, screen);
-  if (paint_bitmap_ == nullptr) return;
-  paint_dc_ = CreateCompatibleDC(nullptr);
-  paint_old_bitmap_ = SelectObject(paint_dc_, paint_bitmap_);
-  buffer_width_ = w;
-  buffer_height_ = h;
+void TControl::EnsureBuffer(const TRect& Area) {
+  const int w = Area.Width();
+  const int h = Area.Height();
+  if (paint_dc_ == nullptr || w != buffer_area_.Width() || h != buffer_area_.Height()) {
+    FreeBuffer();
+    if (w <= 0 || h <= 0) return;
+    HDC screen = GetDC(nullptr);
+    paint_bitmap_ = CreateCompatibleBitmap(screen, w, h);
+    ReleaseDC(nullptr, screen);
+    if (paint_bitmap_ == nullptr) return;
+    paint_dc_ = CreateCompatibleDC(nullptr);
+    paint_old_bitmap_ = SelectObject(paint_dc_, paint_bitmap_);
+  }
+  SetViewportOrgEx(paint_dc_, -Area.Left, -Area.Top, nullptr);
+  buffer_area_ = Area;
 }
 
 void TControl::FreeBuffer() {
@@ -379,18 +382,21 @@ void TControl::FreeBuffer() {
   paint_dc_ = nullptr;
   paint_bitmap_ = nullptr;
   paint_old_bitmap_ = nullptr;
-  buffer_width_ = buffer_height_ = 0;
+  buffer_area_ = TRect{};
   buffer_fresh_ = false;
 }
 
-HBITMAP TControl::PaintToBuffer() {
+HBITMAP TControl::PaintToBuffer(const TRect& Area) {
   std::lock_guard<std::recursive_mutex> guard(buffer_mutex_);
-  if (buffer_fresh_ && buffer_width_ == ClientWidth() && buffer_height_ == ClientHeight()) {
+  const TRect client = ClientArea();
+  const TRect area{std::max(Area.Left, client.Left), std::max(Area.Top, client.Top),
+                   std::min(Area.Right, client.Right), std::min(Area.Bottom, client.Bottom)};
+  if (buffer_fresh_ && paint_dc_ != nullptr && buffer_area_ == area) {
     buffer_fresh_ = false;  // a thread painted it already
     return paint_bitmap_;
   }
   buffer_fresh_ = false;
-  EnsureBuffer(ClientWidth(), ClientHeight());
+  EnsureBuffer(area);
   if (paint_dc_ == nullptr) return nullptr;
   const int saved = SaveDC(paint_dc_);
   try {
@@ -406,7 +412,8 @@ HBITMAP TControl::PaintToBuffer() {
 
 HDC TControl::AcquirePaintDC() {
   buffer_mutex_.lock();
-  EnsureBuffer(ClientWidth(), ClientHeight());
+  // The thread draws into the part the last paint showed (the whole client before any paint).
+  EnsureBuffer(paint_dc_ != nullptr ? buffer_area_ : ClientArea());
   if (paint_dc_ == nullptr) {
     buffer_mutex_.unlock();
     return nullptr;

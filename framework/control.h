@@ -105,8 +105,10 @@ class TControl : public TComponent {
   // holds it at a time.
   HDC AcquirePaintDC();
   void ReleasePaintDC(HDC DC);
-  // The off-screen bitmap the last paint went to (32-bit, client size), or null.
+  // The off-screen bitmap the last paint went to (32-bit), or null. It holds the part of the client
+  // area that was painted, starting at PaintOrigin() (in client coordinates).
   HBITMAP PaintBitmap() const { return paint_bitmap_; }
+  TPoint PaintOrigin() const { return TPoint{buffer_area_.Left, buffer_area_.Top}; }
 
   // The Qt widget showing this control, or null while there is none.
   QWidget* Widget() const;
@@ -167,8 +169,11 @@ class TControl : public TComponent {
   virtual void ApplyGeometry();
   void ApplyVisibility();
   void ApplyCursor();
-  // Paints into the off-screen image (made to client size) and returns it; the widget shows it.
-  HBITMAP PaintToBuffer();
+  // Paints the part Area of the client (clipped to it) into the off-screen image, which is made
+  // that size, and returns it; the widget shows it at the area's corner. Painting only what is
+  // exposed keeps a control far larger than its window (a picture at its natural size) from
+  // needing an image of its whole size.
+  HBITMAP PaintToBuffer(const TRect& Area);
 
   QWidget* widget_ = nullptr;
   int left_ = 0;
@@ -183,7 +188,10 @@ class TControl : public TComponent {
 
   void ParentFontChanged();
   void ParentColorChanged();
-  void EnsureBuffer(int w, int h);
+  // Makes the off-screen image cover Area (client coordinates): its context draws in client
+  // coordinates, and what lies outside the area is clipped away.
+  void EnsureBuffer(const TRect& Area);
+  TRect ClientArea() const { return TRect{0, 0, ClientWidth(), ClientHeight()}; }
   void FreeBuffer();
   void ApplyAnchors(int parentWidth, int parentHeight);
 
@@ -212,8 +220,7 @@ class TControl : public TComponent {
   HBITMAP paint_bitmap_ = nullptr;
   HDC paint_dc_ = nullptr;
   HGDIOBJ paint_old_bitmap_ = nullptr;
-  int buffer_width_ = 0;
-  int buffer_height_ = 0;
+  TRect buffer_area_{};        // the part of the client area the image holds
   bool buffer_fresh_ = false;  // a thread drew into the buffer; show it without painting again
 };
 

@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "framework/application.h"
@@ -101,14 +102,17 @@ TControl* TControlWidget::ControlOf(QObject* object) {
   return nullptr;
 }
 
-void TControlWidget::paintEvent(QPaintEvent*) {
+void TControlWidget::paintEvent(QPaintEvent* event) {
   if (control_ == nullptr) return;
+  const QRect exposed = event->rect();
+  const TRect area{exposed.left(), exposed.top(), exposed.right() + 1, exposed.bottom() + 1};
   HBITMAP bitmap = nullptr;
-  Application->Guard(control_, [&] { bitmap = control_->PaintToBuffer(); });
+  Application->Guard(control_, [&] { bitmap = control_->PaintToBuffer(area); });
   if (control_ == nullptr || bitmap == nullptr) return;
   std::lock_guard<std::recursive_mutex> guard(control_->buffer_mutex_);
   QPainter painter(this);
-  painter.drawImage(0, 0, BitmapAsQImage(control_->paint_bitmap_));
+  const TPoint origin = control_->PaintOrigin();
+  painter.drawImage(origin.X, origin.Y, BitmapAsQImage(control_->paint_bitmap_));
 }
 
 void TControlWidget::mousePressEvent(QMouseEvent* event) {

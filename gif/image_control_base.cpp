@@ -1,5 +1,7 @@
 #include "gif/image_control_base.h"
 
+#include <algorithm>
+
 #include "framework/application.h"
 #include "framework/form.h"
 #include "framework/thread.h"
@@ -125,8 +127,18 @@ void TImageControlBase::PaintWindow(HDC DC) {
 }
 
 void TImageControlBase::PaintBufferedInto(HDC DC) {
-  const int width = ClientWidth();
-  const int height = ClientHeight();
+  // Only the part of the client that DC can show is buffered: a control far larger than its window
+  // costs what is on screen.
+  RECT visible{0, 0, ClientWidth(), ClientHeight()};
+  RECT box{};
+  const int region = GetClipBox(DC, &box);
+  if (region == NULLREGION) return;
+  if (region != RGN_ERROR) {
+    visible = RECT{std::max(visible.left, box.left), std::max(visible.top, box.top),
+                   std::min(visible.right, box.right), std::min(visible.bottom, box.bottom)};
+  }
+  const int width = visible.right - visible.left;
+  const int height = visible.bottom - visible.top;
   if (width <= 0 || height <= 0) return;
   HDC screen = GetDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
@@ -134,6 +146,7 @@ void TImageControlBase::PaintBufferedInto(HDC DC) {
   if (bitmap == nullptr) return;
   HDC memory = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(memory, bitmap);
+  SetViewportOrgEx(memory, -visible.left, -visible.top, nullptr);
   auto cleanUp = [&] {
     SelectObject(memory, old);
     DeleteDC(memory);
@@ -148,7 +161,7 @@ void TImageControlBase::PaintBufferedInto(HDC DC) {
       throw;
     }
     PaintBuffered = false;
-    BitBlt(DC, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    BitBlt(DC, visible.left, visible.top, width, height, memory, visible.left, visible.top, SRCCOPY);
   } catch (...) {
     cleanUp();
     throw;

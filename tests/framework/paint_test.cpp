@@ -183,6 +183,27 @@ TEST(ControlPainting, PaintGoesThroughTheOffscreenBitmapToTheWidget) {
   EXPECT_EQ(shown.pixel(5, 5) & 0xFFFFFF, buffer.pixel(5, 5) & 0xFFFFFF);
 }
 
+// A control far larger than its window (a picture at its natural size) is painted through an
+// off-screen image of the part that is shown, at the right place.
+TEST(ControlPainting, AControlLargerThanItsWindowBuffersOnlyWhatIsShown) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 100);
+  auto* control = new PaintedControl(&form);
+  control->SetBounds(10, 10, 30000, 20000);
+  control->SetColor(clSilver);
+  control->SetParent(&form);
+  form.Show();
+
+  const QImage shown = form.Widget()->grab().toImage();
+  BITMAP buffer{};
+  ASSERT_NE(0, GetObjectA(control->PaintBitmap(), sizeof(buffer), &buffer));
+  EXPECT_LE(buffer.bmWidth, form.ClientWidth());
+  EXPECT_LE(buffer.bmHeight, form.ClientHeight());
+  EXPECT_EQ(QColor(0, 0, 128).rgb(), shown.pixel(15, 15) | 0xFF000000u);  // the control's (5, 5)
+  EXPECT_EQ(QColor(192, 192, 192).rgb(),
+            shown.pixel(form.ClientWidth() - 5, form.ClientHeight() - 5) | 0xFF000000u);
+}
+
 TEST(ControlPainting, PaintDcFromAWorkerThreadIsShownWithoutPaintingAgain) {
   TForm form(nullptr);
   form.SetBounds(0, 0, 200, 100);
