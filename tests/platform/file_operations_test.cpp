@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "fifo_guard.h"
@@ -29,14 +29,6 @@ class FileOperationsTest : public TempFolderTest {
   }
 
   bool Exists(const std::string& relative) const { return std::filesystem::exists(Native(relative)); }
-
-  std::vector<std::string> Entries(const std::string& relative = "") const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(Native(relative)))
-      names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
 
   // A second volume for moves across volumes: /dev/shm, a RAM file system, when it is not the
   // temporary folder's own. Empty when there is none.

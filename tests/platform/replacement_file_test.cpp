@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <vector>
@@ -17,13 +16,6 @@ namespace {
 
 class ReplacementFileTest : public TempFolderTest {
  protected:
-  std::vector<std::string> Entries(const std::string& relative = "") const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(Native(relative)))
-      names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   static void Write(const TReplacementFile& file, const std::string& content) {
     ASSERT_EQ(::write(file.Handle(), content.data(), content.size()), static_cast<ssize_t>(content.size()));
   }

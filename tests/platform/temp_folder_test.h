@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/current_directory.h"
 #include "platform/drive_table.h"
@@ -51,6 +53,15 @@ class TempFolderTest : public ::testing::Test {
 
   void MakeFolder(const std::string& relative) const {
     std::filesystem::create_directories(Native(relative));
+  }
+
+  // The names in a folder below the temporary folder, sorted.
+  std::vector<std::string> Entries(const std::string& relative = "") const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Native(relative)))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   std::string root_;
