@@ -38,21 +38,16 @@ DWORD DirectoryOpenError(int err) {
   return ErrnoToError(err);
 }
 
-// The attributes that an entry's type settles without a status call, or false when the type
-// says too little (links, unknown types).
-bool AttributesFromType(unsigned char type, DWORD& attributes) {
+// The entry types that settle the attributes without a status call: not links, whose target
+// decides, nor unknown types.
+bool TypeSettlesAttributes(unsigned char type) {
   switch (type) {
     case DT_DIR:
-      attributes |= FILE_ATTRIBUTE_DIRECTORY;
-      return true;
     case DT_REG:
-      attributes |= FILE_ATTRIBUTE_ARCHIVE;
-      return true;
     case DT_CHR:
     case DT_BLK:
     case DT_SOCK:
     case DT_FIFO:
-      attributes |= FILE_ATTRIBUTE_SYSTEM;
       return true;
     default:
       return false;
@@ -155,20 +150,17 @@ std::shared_ptr<const TDirectoryListing> TDirectoryListing::ReadAnew(const std::
 }
 
 DWORD TDirectoryListing::AttributesOf(const TEntry& entry, DWORD wanted) const {
-  const std::string& name = entry.Name;
-  DWORD attributes = 0;
-  if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
   const bool readOnlyAsked = (wanted & FILE_ATTRIBUTE_READONLY) != 0;
-  if ((!readOnlyAsked || readOnlyVolume_) && AttributesFromType(entry.Type, attributes)) {
+  if ((!readOnlyAsked || readOnlyVolume_) && TypeSettlesAttributes(entry.Type)) {
+    DWORD attributes = NameAndTypeAttributes(entry.Name, DTTOIF(entry.Type));
     if (readOnlyVolume_) attributes |= FILE_ATTRIBUTE_READONLY;
     return attributes;
   }
-  const std::string path = nativeDirectory_ + "/" + name;
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0 && ::lstat(path.c_str(), &status) != 0) {
+  if (!StatusOf(nativeDirectory_ + "/" + entry.Name, status)) {
     return INVALID_FILE_ATTRIBUTES;  // vanished since it was listed
   }
-  return lumivane::AttributesOf(name, status, readOnlyVolume_);
+  return lumivane::AttributesOf(entry.Name, status, readOnlyVolume_);
 }
 
 }  // namespace lumivane

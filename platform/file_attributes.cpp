@@ -44,18 +44,22 @@ bool IsOnReadOnlyVolume(const std::string& nativePath) {
   return ::statvfs(nativePath.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0;
 }
 
-DWORD AttributesOf(const std::string& name, const struct stat& status, bool readOnlyVolume) {
+DWORD NameAndTypeAttributes(const std::string& name, mode_t mode) {
   DWORD attributes = 0;
   if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
-  if (readOnlyVolume || IsReadOnlyForUser(status)) attributes |= FILE_ATTRIBUTE_READONLY;
-  if (S_ISDIR(status.st_mode)) {
+  if (S_ISDIR(mode)) {
     attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  } else if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) || S_ISSOCK(status.st_mode) ||
-             S_ISFIFO(status.st_mode)) {
+  } else if (S_ISCHR(mode) || S_ISBLK(mode) || S_ISSOCK(mode) || S_ISFIFO(mode)) {
     attributes |= FILE_ATTRIBUTE_SYSTEM;
   } else {
     attributes |= FILE_ATTRIBUTE_ARCHIVE;  // regular files, and links that lead nowhere
   }
+  return attributes;
+}
+
+DWORD AttributesOf(const std::string& name, const struct stat& status, bool readOnlyVolume) {
+  DWORD attributes = NameAndTypeAttributes(name, status.st_mode);
+  if (readOnlyVolume || IsReadOnlyForUser(status)) attributes |= FILE_ATTRIBUTE_READONLY;
   return attributes;
 }
 

@@ -20,6 +20,10 @@ bool IsReadOnlyForUser(const struct stat& status);
 // Whether the volume holding `nativePath` is mounted read-only.
 bool IsOnReadOnlyVolume(const std::string& nativePath);
 
+// The attributes that an entry's name and the file type bits of `mode` settle: hidden, directory,
+// system and archive. Read-only needs the whole status.
+DWORD NameAndTypeAttributes(const std::string& name, mode_t mode);
+
 // The attributes of an entry called `name` with the given status.
 DWORD AttributesOf(const std::string& name, const struct stat& status, bool readOnlyVolume);
 
