@@ -33,11 +33,6 @@ std::int64_t WallClockNs() {
   return Nanoseconds(now);
 }
 
-DWORD DirectoryOpenError(int err) {
-  if (err == ENOENT || err == ENOTDIR) return ERROR_PATH_NOT_FOUND;
-  return ErrnoToError(err);
-}
-
 // The entry types that settle the attributes without a status call: not links, whose target
 // decides, nor unknown types.
 bool TypeSettlesAttributes(unsigned char type) {
@@ -113,7 +108,7 @@ std::shared_ptr<const TDirectoryListing> TDirectoryListing::ReadAnew(const std::
   listing->readAtNs_ = WallClockNs();
   DIR* directory = ::opendir(nativeDirectory.c_str());
   if (directory == nullptr) {
-    SetLastError(DirectoryOpenError(errno));
+    SetLastError(DirectoryErrnoToError(errno));
     return nullptr;
   }
   ++g_readCount;

@@ -23,11 +23,6 @@ FILETIME ToFileTime(const struct timespec& time) {
   return static_cast<FILETIME>((time.tv_sec + UnixEpochInFileTimeSeconds) * 10000000LL + time.tv_nsec / 100);
 }
 
-DWORD DirectoryOpenError(int err) {
-  if (err == ENOENT || err == ENOTDIR) return ERROR_PATH_NOT_FOUND;
-  return ErrnoToError(err);
-}
-
 // Splits "dir\pattern", "D:pattern" or "pattern" into the directory text and the name pattern.
 void SplitPattern(const std::string& pattern, std::string& directory, std::string& name) {
   const auto separator = pattern.find_last_of("\\/");
@@ -101,7 +96,7 @@ std::unique_ptr<TFileSearch> TFileSearch::Start(const std::string& pattern) {
 bool TFileSearch::Open() {
   directory_ = ::opendir(nativeDirectory_.c_str());
   if (!directory_) {
-    SetLastError(DirectoryOpenError(errno));
+    SetLastError(DirectoryErrnoToError(errno));
     return false;
   }
   return true;

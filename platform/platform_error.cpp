@@ -99,6 +99,11 @@ DWORD PathErrnoToError(int err, const std::string& nativePath) {
   return ErrnoToError(err);
 }
 
+DWORD DirectoryErrnoToError(int err) {
+  if (err == ENOENT || err == ENOTDIR) return ERROR_PATH_NOT_FOUND;
+  return ErrnoToError(err);
+}
+
 BOOL FailWithErrno(int err) { return FailWith(ErrnoToError(err)); }
 
 BOOL FailWithPathErrno(int err, const std::string& nativePath) {

@@ -56,6 +56,10 @@ DWORD ErrnoToError(int err);
 // ERROR_PATH_NOT_FOUND.
 DWORD PathErrnoToError(int err, const std::string& nativePath);
 
+// The platform code for an errno value raised while opening a directory to read its entries: a
+// missing directory, or something else in its place, gives ERROR_PATH_NOT_FOUND.
+DWORD DirectoryErrnoToError(int err);
+
 // Sets the last error from errno values (plain or path-aware) and returns FALSE, for the
 // many calls that fail that way.
 BOOL FailWithErrno(int err);
