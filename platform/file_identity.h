@@ -9,6 +9,11 @@
 
 namespace lumivane {
 
+// Two statuses describe the same file: the same device and inode.
+inline bool IsSameFileStatus(const struct stat& first, const struct stat& second) {
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 // Two native paths name the same file: both exist and, after symbolic links are followed, have the
 // same device and inode. Hard links, symbolic links to files or folders, bind mounts and differing
 // spellings of one path all count as the same file.

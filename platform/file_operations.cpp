@@ -124,10 +124,6 @@ BOOL WriteCopy(int in, const struct stat& source, const std::string& target, boo
   return TRUE;
 }
 
-bool SameEntry(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // The folder holding `native` lets the process remove entries from it.
 bool MayRemoveFrom(const std::string& native) {
   const size_t slash = native.find_last_of('/');
@@ -204,7 +200,7 @@ BOOL CopyFileA(const std::string& existingName, const std::string& newName, BOOL
   if (::lstat(target->c_str(), &entry) == 0) {
     struct stat targetStatus {};
     const bool resolves = ::stat(target->c_str(), &targetStatus) == 0;
-    if (resolves && SameEntry(sourceStatus, targetStatus)) return FailWith(ERROR_SHARING_VIOLATION);
+    if (resolves && IsSameFileStatus(sourceStatus, targetStatus)) return FailWith(ERROR_SHARING_VIOLATION);
     if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
     if (resolves) {
       if (!IsRegularStatus(targetStatus) || IsReadOnly(*target, targetStatus))
@@ -237,7 +233,7 @@ BOOL MoveFileExA(const std::string& existingName, const std::string& newName, DW
   bool replace = false;
   if (::lstat(target->c_str(), &targetStatus) == 0) {
     // The same entry under another letter case (a volume that ignores case) is renamed, not replaced.
-    replaceSelf = *source != *target && SameEntry(sourceStatus, targetStatus) &&
+    replaceSelf = *source != *target && IsSameFileStatus(sourceStatus, targetStatus) &&
                   TWildcardPattern::Fold(*source) == TWildcardPattern::Fold(*target);
     if (!replaceSelf) {
       if ((flags & MOVEFILE_REPLACE_EXISTING) == 0) return FailWith(ERROR_ALREADY_EXISTS);
