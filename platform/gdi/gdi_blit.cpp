@@ -71,14 +71,7 @@ bool UsesPattern(std::uint8_t rop) { return (((rop >> 4) ^ rop) & 0x0F) != 0; }
 
 bool NearerToWhite(std::uint32_t p) { return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) >= 383; }
 
-// Which source column (or row) each destination column (or row) takes, for the destination
-// positions that are inside the clip and whose source lies inside the source.
-struct AxisMap {
-  int first = 0;            // first destination position drawn
-  std::vector<int> source;  // source position of each drawn destination position
-  bool mirrored = false;
-  int dstPos = 0, dstSize = 0, srcPos = 0, srcSize = 0;  // normalised rectangles
-};
+}  // namespace
 
 AxisMap MapAxis(int dstPos, int dstSize, int srcPos, int srcSize, int srcLimit, int clipLo, int clipHi) {
   AxisMap map;
@@ -113,6 +106,8 @@ AxisMap MapAxis(int dstPos, int dstSize, int srcPos, int srcSize, int srcLimit, 
   }
   return map;
 }
+
+namespace {
 
 // Area-averaging weights: the source positions under each drawn destination position.
 struct Tap {

@@ -72,31 +72,6 @@ GdiIcon* MakeApplicationIcon() {
   return icon;
 }
 
-// Which source position each drawn destination position takes (the source position under its
-// centre, as the colour-on-colour stretch samples), for the positions inside the clip.
-struct Samples {
-  int first = 0;
-  std::vector<int> source;
-};
-
-Samples SampleAxis(int dstPos, int dstSize, int srcPos, int srcSize, int srcLimit, int clipLo, int clipHi) {
-  Samples out;
-  if (dstSize <= 0 || srcSize <= 0) return out;
-  const long long lo = std::max<long long>(dstPos, clipLo);
-  const long long hi = std::min<long long>(static_cast<long long>(dstPos) + dstSize, clipHi);
-  for (long long d = lo; d < hi; ++d) {
-    const long long k = d - dstPos;
-    const long long s = srcPos + (2 * k + 1) * srcSize / (2 * static_cast<long long>(dstSize));
-    if (s < 0 || s >= srcLimit) {
-      if (!out.source.empty()) break;
-      continue;
-    }
-    if (out.source.empty()) out.first = static_cast<int>(d);
-    out.source.push_back(static_cast<int>(s));
-  }
-  return out;
-}
-
 // Source pixels with their alpha: 32-bit pixels carry it in their fourth byte, index pixels in the
 // reserved byte of their colour-table entry; other formats are opaque.
 class AlphaSource {
@@ -162,8 +137,9 @@ std::uint32_t Blend(std::uint32_t src, std::uint32_t dst, std::uint32_t a, bool 
 void BlendStretch(const Surface& target, const RECT& clip, int x, int y, int width, int height,
                   const GdiBitmap* source, int srcX, int srcY, int srcWidth, int srcHeight,
                   bool premultiplied, std::uint32_t constant) {
-  const Samples xs = SampleAxis(x, width, srcX, srcWidth, source->width, clip.left, clip.right);
-  const Samples ys = SampleAxis(y, height, srcY, srcHeight, source->height, clip.top, clip.bottom);
+  if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
+  const AxisMap xs = MapAxis(x, width, srcX, srcWidth, source->width, clip.left, clip.right);
+  const AxisMap ys = MapAxis(y, height, srcY, srcHeight, source->height, clip.top, clip.bottom);
   if (xs.source.empty() || ys.source.empty()) return;
   const AlphaSource pixels(source);
   const RowReader reader(target);

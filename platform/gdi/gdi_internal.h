@@ -58,6 +58,20 @@ std::vector<PALETTEENTRY> HalftonePaletteEntries();
 
 // ---- blits (gdi_blit.cpp) ------------------------------------------------------------------
 
+// Which source column (or row) each destination column (or row) takes, for the destination
+// positions that are inside the clip and whose source lies inside the source.
+struct AxisMap {
+  int first = 0;            // first destination position drawn
+  std::vector<int> source;  // source position of each drawn destination position
+  bool mirrored = false;
+  int dstPos = 0, dstSize = 0, srcPos = 0, srcSize = 0;  // normalised rectangles
+};
+
+// Maps one axis of a stretch (a negative size mirrors): each destination position in
+// [clipLo, clipHi) takes the source position under its centre, kept while it is in [0, srcLimit).
+// Neither size may be zero.
+AxisMap MapAxis(int dstPos, int dstSize, int srcPos, int srcSize, int srcLimit, int clipLo, int clipHi);
+
 struct StretchRequest {
   // Destination rectangle in device coordinates; a negative size mirrors.
   int x = 0, y = 0, width = 0, height = 0;
