@@ -169,6 +169,9 @@ PixelMemory::PixelMemory(std::size_t bytes) : size_(bytes) {
   if (Cache().Take(bytes, &block)) {
     data_ = block.data;
     capacity_ = block.capacity;
+    // A previous owner may have left part of the block unwritten, which stopped that part asking
+    // for huge pages; this owner is going to write it.
+    madvise(data_, capacity_, MADV_HUGEPAGE);
     std::memset(data_, 0, bytes);  // reused memory holds old pixels
     return;
   }

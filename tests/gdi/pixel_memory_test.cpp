@@ -4,10 +4,31 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <thread>
 
 namespace lumivane {
 namespace {
+
+// The flags ("VmFlags") of the memory mapping that holds `address`, each followed by a space.
+std::string MappingFlags(const void* address) {
+  const auto at = reinterpret_cast<std::uintptr_t>(address);
+  std::ifstream smaps("/proc/self/smaps");
+  bool inside = false;
+  for (std::string line; std::getline(smaps, line);) {
+    unsigned long long from = 0, to = 0;
+    if (std::sscanf(line.c_str(), "%llx-%llx ", &from, &to) == 2) {
+      inside = from <= at && at < to;
+    } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+      return line.substr(8) + " ";
+    }
+  }
+  return {};
+}
 
 TEST(PixelMemoryCache, IdleBlocksGoBackToTheSystem) {
   PixelMemory::TrimCache();
@@ -24,6 +45,25 @@ TEST(PixelMemoryCache, IdleBlocksGoBackToTheSystem) {
   while (PixelMemory::CachedBlockCount() != 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_EQ(PixelMemory::CachedBlockCount(), 0u);
+  PixelMemory::SetIdleLimit(std::chrono::seconds(1));
+}
+
+TEST(PixelMemoryCache, AReusedBlockAsksForHugePagesAgain) {
+  PixelMemory::TrimCache();
+  PixelMemory::SetIdleLimit(std::chrono::hours(1));  // the block must still be there to be reused
+  {
+    PixelMemory partly(PixelMemory::kLargeBlock * 4);
+    if (MappingFlags(partly.data()).find(" hg ") == std::string::npos)
+      GTEST_SKIP() << "the system gives no huge pages on request";
+    partly.LeaveUnwritten(0);  // a decoder wrote none of it
+    ASSERT_NE(MappingFlags(partly.data()).find(" nh "), std::string::npos);
+  }
+  ASSERT_EQ(PixelMemory::CachedBlockCount(), 1u);
+  PixelMemory again(PixelMemory::kLargeBlock * 4);
+  EXPECT_EQ(PixelMemory::CachedBlockCount(), 0u);  // the same block, taken from the cache
+  const std::string flags = MappingFlags(again.data());
+  EXPECT_NE(flags.find(" hg "), std::string::npos) << flags;
+  EXPECT_EQ(flags.find(" nh "), std::string::npos) << flags;
   PixelMemory::SetIdleLimit(std::chrono::seconds(1));
 }
 
