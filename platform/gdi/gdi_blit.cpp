@@ -233,26 +233,25 @@ class BoxSampler {
  private:
   static constexpr std::uint32_t kOne = 4096;
 
-  // Turns float taps into contiguous runs with integer weights that add up to kOne exactly.
+  // Turns float taps into contiguous runs with integer weights that add up to kOne exactly: each
+  // tap gets the rounded running total less the rounded total before it. No weight can go below
+  // zero, even where thousands of taps share the unit, and a flat area stays exactly flat.
   static void Flatten(const std::vector<std::vector<Tap>>& taps, std::vector<int>& first,
                       std::vector<int>& count, std::vector<std::size_t>& offsets,
                       std::vector<std::uint16_t>& weights) {
     for (const auto& list : taps) {
       first.push_back(list.front().index);
       count.push_back(static_cast<int>(list.size()));
-      const std::size_t start = weights.size();
-      offsets.push_back(start);
-      int total = 0;
-      for (const Tap& t : list) {
-        const auto w = static_cast<std::uint16_t>(std::lround(t.weight * kOne));
-        weights.push_back(w);
-        total += w;
+      offsets.push_back(weights.size());
+      double total = 0;
+      long previous = 0;
+      for (std::size_t k = 0; k < list.size(); ++k) {
+        total += list[k].weight;
+        const long upTo =
+            k + 1 == list.size() ? long{kOne} : std::min<long>(std::lround(total * kOne), long{kOne});
+        weights.push_back(static_cast<std::uint16_t>(upTo - previous));
+        previous = upTo;
       }
-      // Rounding leftovers go to the heaviest tap, so a flat area stays exactly flat.
-      std::size_t largest = start;
-      for (std::size_t k = start; k < weights.size(); ++k)
-        if (weights[k] > weights[largest]) largest = k;
-      weights[largest] = static_cast<std::uint16_t>(weights[largest] + static_cast<int>(kOne) - total);
     }
   }
 

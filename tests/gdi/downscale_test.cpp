@@ -83,6 +83,21 @@ TEST(Downscale, FlatAreasStayExactlyFlatAndTheClipIsKept) {
   EXPECT_EQ(GetPixel(target.dc(), 0, 191), RGB(1, 2, 3));
 }
 
+TEST(Downscale, AFlatAreaStaysFlatUnderAnyShrinkRatio) {
+  // Thousands of source columns under one destination pixel give each a weight that rounds to
+  // the smallest unit or to nothing; the weights must still add up to one.
+  for (int width : {3000, 5000, 7000, 9000}) {
+    Picture flat(width, 2);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < width; ++x) flat.At(x, y) = 0x25C95A;
+    Canvas target(test::ColourBitmap(2, 1));
+    target.Fill(RGB(1, 2, 3));
+    Shrink(target.dc(), 1, 1, flat);
+    EXPECT_EQ(GetPixel(target.dc(), 0, 0), RGB(0x25, 0xC9, 0x5A)) << width;
+    EXPECT_EQ(GetPixel(target.dc(), 1, 0), RGB(1, 2, 3)) << width;
+  }
+}
+
 TEST(Downscale, AgreesWithTheGeneralAreaAverage) {
   Picture noise(97, 61);
   std::mt19937 random(7);
