@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <thread>
@@ -138,75 +139,26 @@ std::vector<std::vector<Tap>> AreaTaps(const AxisMap& map, int srcLimit) {
   return taps;
 }
 
-// Produces the source pixels of one destination row by averaging source areas.
-class AreaSampler {
- public:
-  AreaSampler(const RowReader& reader, const AxisMap& xs, const AxisMap& ys, int srcWidth, int srcHeight)
-      : reader_(reader), columns_(AreaTaps(xs, srcWidth)), rows_(AreaTaps(ys, srcHeight)) {
-    minX_ = INT_MAX;
-    int maxX = INT_MIN;
-    for (const auto& column : columns_)
-      for (const Tap& t : column) {
-        minX_ = std::min(minX_, t.index);
-        maxX = std::max(maxX, t.index);
-      }
-    line_.resize(columns_.empty() ? 0 : static_cast<std::size_t>(maxX - minX_ + 1));
-  }
-
-  void Row(std::size_t row, std::uint32_t* out) {
-    const std::size_t n = columns_.size();
-    sums_.assign(n * 3, 0.0f);
-    for (const Tap& rowTap : rows_[row]) {
-      reader_.Read(rowTap.index, minX_, static_cast<int>(line_.size()), line_.data());
-      for (std::size_t i = 0; i < n; ++i) {
-        float r = 0, g = 0, b = 0;
-        for (const Tap& t : columns_[i]) {
-          const std::uint32_t p = line_[static_cast<std::size_t>(t.index - minX_)];
-          r += t.weight * static_cast<float>((p >> 16) & 0xFF);
-          g += t.weight * static_cast<float>((p >> 8) & 0xFF);
-          b += t.weight * static_cast<float>(p & 0xFF);
-        }
-        sums_[i * 3] += rowTap.weight * r;
-        sums_[i * 3 + 1] += rowTap.weight * g;
-        sums_[i * 3 + 2] += rowTap.weight * b;
-      }
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-      auto channel = [&](int c) {
-        return static_cast<std::uint32_t>(
-            std::clamp(static_cast<int>(std::lround(sums_[i * 3 + c])), 0, 255));
-      };
-      out[i] = (channel(0) << 16) | (channel(1) << 8) | channel(2);
-    }
-  }
-
- private:
-  const RowReader& reader_;
-  std::vector<std::vector<Tap>> columns_;
-  std::vector<std::vector<Tap>> rows_;
-  int minX_ = 0;
-  std::vector<std::uint32_t> line_;
-  std::vector<float> sums_;
-};
-
-// Area averaging in fixed point for a shrink on both axes without mirroring, the common case of a
-// picture fitted into a window. Weights are 1/4096ths that add up to 4096 on each axis. Every
-// source row is read and filtered across once (a row under two destination rows is kept from the
-// first), so the cost is linear in the source area.
+// Produces the source pixels of one destination row by averaging source areas, in fixed point:
+// weights are 1/4096ths that add up to 4096 on each axis. Every source row is read and filtered
+// across once (a row under two destination rows is kept from the first), so the cost is linear in
+// the source area.
 class BoxSampler {
  public:
-  static bool Applies(const AxisMap& xs, const AxisMap& ys) {
-    return !xs.mirrored && !ys.mirrored && xs.srcSize >= xs.dstSize && ys.srcSize >= ys.dstSize;
-  }
-
   BoxSampler(const RowReader& reader, const AxisMap& xs, const AxisMap& ys, int srcWidth, int srcHeight)
       : reader_(reader) {
     Flatten(AreaTaps(xs, srcWidth), columnFirst_, columnCount_, columnOffset_, columnWeights_);
     Flatten(AreaTaps(ys, srcHeight), rowFirst_, rowCount_, rowOffset_, rowWeights_);
-    minX_ = columnFirst_.empty() ? 0 : columnFirst_.front();
-    const std::size_t last = columnFirst_.size() - 1;
-    line_.resize(
-        columnFirst_.empty() ? 0 : static_cast<std::size_t>(columnFirst_[last] + columnCount_[last] - minX_));
+    // Mirrored columns run from right to left: the line read spans the lowest to the highest.
+    if (!columnFirst_.empty()) {
+      minX_ = INT_MAX;
+      int end = INT_MIN;
+      for (std::size_t i = 0; i < columnFirst_.size(); ++i) {
+        minX_ = std::min(minX_, columnFirst_[i]);
+        end = std::max(end, columnFirst_[i] + columnCount_[i]);
+      }
+      line_.resize(static_cast<std::size_t>(end - minX_));
+    }
     const std::size_t n = columnFirst_.size() * 3;
     across_[0].resize(n);
     across_[1].resize(n);
@@ -259,7 +211,10 @@ class BoxSampler {
   const std::uint32_t* Across(int y) {
     if (y == acrossRow_[0]) return across_[0].data();
     if (y == acrossRow_[1]) return across_[1].data();
-    const int slot = acrossRow_[0] < acrossRow_[1] ? 0 : 1;  // replace the older row
+    // Replace the row farther from this one: the other may be shared with the next destination
+    // row, whichever way the rows run.
+    const auto distance = [y](int row) { return std::llabs(static_cast<long long>(row) - y); };
+    const int slot = distance(acrossRow_[0]) > distance(acrossRow_[1]) ? 0 : 1;
     acrossRow_[slot] = y;
     std::uint32_t* out = across_[slot].data();
     reader_.Read(y, minX_, static_cast<int>(line_.size()), line_.data());
@@ -349,11 +304,11 @@ bool StretchSurface(const Surface& target, const Surface& sourceIn, const Stretc
 
   const bool scaled = xs.srcSize != xs.dstSize || ys.srcSize != ys.dstSize;
   const bool averaging = q.halftone && scaled && !source.monoDevice && !monoTarget;
-  if (averaging && q.rop == 0xCC && !q.hasKey && target.IsPlain32() && BoxSampler::Applies(xs, ys)) {
+  if (averaging && q.rop == 0xCC && !q.hasKey && target.IsPlain32()) {
     BoxStretch(target, reader, xs, ys, source.width, source.height);
     return true;
   }
-  std::optional<AreaSampler> sampler;
+  std::optional<BoxSampler> sampler;
   if (averaging) sampler.emplace(reader, xs, ys, source.width, source.height);
 
   const int n = static_cast<int>(xs.source.size());
@@ -389,7 +344,7 @@ bool StretchSurface(const Surface& target, const Surface& sourceIn, const Stretc
       continue;
     }
     if (averaging) {
-      sampler->Row(j, src.data());
+      sampler->Row(j, src.data(), 0);
     } else if (sy != previousRow) {
       reader.ReadSampled(sy, xs.source.data(), n, src.data());
       if (q.hasKey)

@@ -1,4 +1,4 @@
-// Area-averaged shrinking (HALFTONE) of large pictures.
+// Area-averaged stretching (HALFTONE), above all the shrinking of large pictures.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -98,14 +98,14 @@ TEST(Downscale, AFlatAreaStaysFlatUnderAnyShrinkRatio) {
   }
 }
 
-TEST(Downscale, AgreesWithTheGeneralAreaAverage) {
+TEST(Downscale, AMirroredShrinkAgreesWithAnUprightOne) {
   Picture noise(97, 61);
   std::mt19937 random(7);
   for (int y = 0; y < 61; ++y)
     for (int x = 0; x < 97; ++x) noise.At(x, y) = random() & 0xFFFFFF;
   Canvas box(test::ColourBitmap(31, 23));
   Shrink(box.dc(), 31, 23, noise);
-  // Drawn mirrored, the stretch takes its general path; mirrored back it must match.
+  // Drawn mirrored, the columns are averaged from right to left; mirrored back it must match.
   Canvas general(test::ColourBitmap(31, 23));
   SetStretchBltMode(general.dc(), HALFTONE);
   ASSERT_TRUE(StretchBlt(general.dc(), 31, 0, -31, 23, noise.canvas->dc(), 0, 0, 97, 61, SRCCOPY));
@@ -116,6 +116,40 @@ TEST(Downscale, AgreesWithTheGeneralAreaAverage) {
       for (int shift : {0, 8, 16})
         ASSERT_NEAR(static_cast<int>((a >> shift) & 0xFF), static_cast<int>((b >> shift) & 0xFF), 1);
     }
+}
+
+TEST(Downscale, EveryTargetAndDirectionGetsTheSameAverages) {
+  Picture noise(53, 41);
+  std::mt19937 random(11);
+  for (int y = 0; y < 41; ++y)
+    for (int x = 0; x < 53; ++x) noise.At(x, y) = random() & 0xFFFFFF;
+  Canvas upright(test::ColourBitmap(17, 13));
+  Shrink(upright.dc(), 17, 13, noise);
+
+  // Upside down: the rows are averaged from the bottom up.
+  Canvas flipped(test::ColourBitmap(17, 13));
+  SetStretchBltMode(flipped.dc(), HALFTONE);
+  ASSERT_TRUE(StretchBlt(flipped.dc(), 0, 13, 17, -13, noise.canvas->dc(), 0, 0, 53, 41, SRCCOPY));
+  // A 24-bit target, written through the general row path.
+  test::InfoBuffer info = test::MakeInfo(17, 13, 24);
+  Canvas packed(CreateDIBSection(nullptr, info.info(), DIB_RGB_COLORS, nullptr, nullptr, 0));
+  Shrink(packed.dc(), 17, 13, noise);
+  for (int y = 0; y < 13; ++y)
+    for (int x = 0; x < 17; ++x) {
+      ASSERT_EQ(GetPixel(flipped.dc(), x, 12 - y), GetPixel(upright.dc(), x, y)) << x << "," << y;
+      ASSERT_EQ(GetPixel(packed.dc(), x, y), GetPixel(upright.dc(), x, y)) << x << "," << y;
+    }
+
+  // Enlarged, a destination pixel takes the one or two source pixels under it, weighed by area.
+  Picture pair(2, 1);
+  pair.At(0, 0) = 0x000000;
+  pair.At(1, 0) = 0xFFFFFF;
+  Canvas wide(test::ColourBitmap(3, 1));
+  SetStretchBltMode(wide.dc(), HALFTONE);
+  ASSERT_TRUE(StretchBlt(wide.dc(), 0, 0, 3, 1, pair.canvas->dc(), 0, 0, 2, 1, SRCCOPY));
+  EXPECT_EQ(GetPixel(wide.dc(), 0, 0), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(wide.dc(), 1, 0), RGB(128, 128, 128));
+  EXPECT_EQ(GetPixel(wide.dc(), 2, 0), RGB(255, 255, 255));
 }
 
 }  // namespace
