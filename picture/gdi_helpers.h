@@ -13,6 +13,18 @@ namespace lumivane {
 // Images larger than this many pixels are refused before anything is allocated.
 inline constexpr int64_t kMaxBitmapPixels = int64_t(1) << 28;
 
+// Whether a compressed picture file of `file_size` bytes may declare `width` x `height` pixels,
+// so that decoding costs time and memory in proportion to what the file's bytes can hold rather
+// than to what its header claims: at most kMaxBitmapPixels, and beyond 2^24 pixels (a 48 MB
+// bitmap) at least one byte of file for every 256 pixels declared. Asked before anything is
+// allocated for the pixels.
+inline bool AffordablePicture(int64_t width, int64_t height, int64_t file_size) {
+  constexpr int64_t kFreePixels = int64_t(1) << 24;
+  constexpr int64_t kMaxPixelsPerByte = 256;
+  const int64_t pixels = width * height;
+  return pixels <= kMaxBitmapPixels && (pixels <= kFreePixels || pixels / kMaxPixelsPerByte <= file_size);
+}
+
 // The screen's device context; EOutOfResources "Out of system resources" when there is none.
 struct ScreenDC {
   ScreenDC();

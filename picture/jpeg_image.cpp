@@ -34,16 +34,14 @@ constexpr long MaxDecoderMemory = 1L << 30;
 
 // What a JPEG file may cost. Time and memory grow with what the file's bytes can hold, not with
 // what its header claims, and nothing large is allocated before the header has passed:
-// - a picture of more than 2^28 pixels is refused at load (the bitmap limit);
-// - beyond 2^24 pixels (a 48 MB bitmap), a file must bring at least one byte for every 256
-//   pixels it declares; real encoders need far more (a blank picture written with optimised
-//   tables still costs two bits per 8 x 8 block), so only headers that lie are refused, and a
-//   photo cut short keeps what it holds unless almost nothing of it is left;
+// - the header's size must be affordable for the file's size (AffordablePicture: at most 2^28
+//   pixels, and beyond 2^24 pixels one byte of file for every 256 pixels declared); real
+//   encoders need far more (a blank picture written with optimised tables still costs two bits
+//   per 8 x 8 block), so only headers that lie are refused, and a photo cut short keeps what it
+//   holds unless almost nothing of it is left;
 // - a progressive file may have at most MaxScans scans (real encoders write a dozen or so), as
 //   every scan walks the whole picture;
 // - the bitmap is allocated unfilled and every pixel is written once, by the decoder.
-constexpr int64_t FreePixels = int64_t(1) << 24;
-constexpr int64_t MaxPixelsPerByte = 256;
 constexpr int MaxScans = 100;
 
 // Rows decoded at a time when they cannot go straight into the bitmap.
@@ -390,7 +388,8 @@ void TJPEGImage::ReadJpegStream(int64_t Size, TStream& Stream) {
     AttachJpegStreamSource(&info, compressed);
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);  // EXIF blocks, for the orientation
     jpeg_read_header(&info, TRUE);
-    RequireAffordableSize(info.image_width, info.image_height, Size);
+    if (!AffordablePicture(info.image_width, info.image_height, Size))
+      throw EJPEG(Format(SJPEGError, static_cast<int>(JERR_IMAGE_TOO_BIG)));
     SharedData->HeaderWidth = static_cast<int>(info.image_width);
     SharedData->HeaderHeight = static_cast<int>(info.image_height);
     SharedData->IsGray = info.jpeg_color_space == JCS_GRAYSCALE;
@@ -401,14 +400,6 @@ void TJPEGImage::ReadJpegStream(int64_t Size, TStream& Stream) {
   RecalcNeeded = true;
   PaletteModified = true;
   SignalChange(this);
-}
-
-// Refuses, before anything is allocated for its pixels, a picture the file cannot afford (see the
-// policy at the top of this file).
-void TJPEGImage::RequireAffordableSize(uint32_t Width, uint32_t Height, int64_t FileSize) {
-  const int64_t pixels = static_cast<int64_t>(Width) * Height;
-  if (pixels > kMaxBitmapPixels || (pixels > FreePixels && pixels / MaxPixelsPerByte > FileSize))
-    throw EJPEG(Format(SJPEGError, static_cast<int>(JERR_IMAGE_TOO_BIG)));
 }
 
 // The orientation from the first EXIF block that has one; 1 when none does.

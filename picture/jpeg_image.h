@@ -138,7 +138,6 @@ class TJPEGImage : public TGraphic {
   void LocateRows(DecoderContext& Context);
   void ReadRows(DecoderContext& Context);
   void WriteStrip(DecoderContext& Context, unsigned char** Rows, int Y, int Count);
-  static void RequireAffordableSize(uint32_t Width, uint32_t Height, int64_t FileSize);
   static int OrientationOf(const jpeg_decompress_struct& Info);
   void LoadColorMap(DecoderContext& Context, HPALETTE Palette);
   HPALETTE BuildDecoderPalette(DecoderContext& Context);

@@ -18,20 +18,15 @@ TColor WebPBackgroundColor = clBtnFace;
 
 namespace {
 
-// What a WebP file may cost (the same rule as for JPEG files): at most 2^28 pixels, and beyond
-// 2^24 pixels at least one byte of file for every 256 pixels declared. Nothing is allocated for
-// pixels before the header has passed, and every pixel of the bitmap is written once.
-constexpr int64_t FreePixels = int64_t(1) << 24;
-constexpr int64_t MaxPixelsPerByte = 256;
-
 bool RegisteredFormat = false;
 
 [[noreturn]] void InvalidWebP() { throw EInvalidGraphic(SInvalidWebP); }
 
+// What a WebP file may cost (the rule of every compressed picture, AffordablePicture). Nothing is
+// allocated for pixels before the header has passed, and every pixel of the bitmap is written
+// once.
 void RequireAffordableSize(int width, int height, size_t fileSize) {
-  const int64_t pixels = static_cast<int64_t>(width) * height;
-  if (width <= 0 || height <= 0 || pixels > kMaxBitmapPixels ||
-      (pixels > FreePixels && pixels / MaxPixelsPerByte > static_cast<int64_t>(fileSize)))
+  if (width <= 0 || height <= 0 || !AffordablePicture(width, height, static_cast<int64_t>(fileSize)))
     InvalidWebP();
 }
 
