@@ -31,7 +31,9 @@ bool TFittedCopy::Draw(TGraphic& Graphic, TCanvas& Canvas, const TRect& Rect) {
     Reset();
     auto copy = std::make_unique<TBitmap>();
     copy->SetPixelFormat(pf32bit);
-    copy->SetSize(width, height);
+    // The draw below writes every pixel of the copy (the graphic is opaque and at least as large
+    // as the copy): no background fill first.
+    copy->SetSizeForWriting(width, height);
     // The graphic keeps an averaging stretch mode that its target asks for.
     SetStretchBltMode(copy->Canvas().Handle(), HALFTONE);
     Graphic.DrawInto(copy->Canvas(), lumivane::Rect(0, 0, width, height));
