@@ -68,13 +68,29 @@ def ico_seeds():
     return seeds
 
 
+def exif_segment(orientation, big_endian):
+    """An APP1 segment holding an EXIF block whose first directory has one entry, the
+    orientation (a SHORT in the file's byte order)."""
+    order = ">" if big_endian else "<"
+    tiff = (b"MM" if big_endian else b"II") + struct.pack(order + "HI", 42, 8)
+    tiff += struct.pack(order + "H", 1) + struct.pack(order + "HHIHH", 0x0112, 3, 1, orientation, 0)
+    tiff += struct.pack(order + "I", 0)  # no next directory
+    payload = b"Exif\0\0" + tiff
+    return b"\xff\xe1" + struct.pack(">H", len(payload) + 2) + payload
+
+
 def jpeg_seeds():
     image = gradient("RGB", (40, 24))
+    baseline = save(image, format="JPEG", quality=80)
     return {
-        "baseline.jpg": save(image, format="JPEG", quality=80),
+        "baseline.jpg": baseline,
         "progressive.jpg": save(image, format="JPEG", quality=60, progressive=True),
         "grey.jpg": save(image.convert("L"), format="JPEG"),
         "h1v1.jpg": save(image, format="JPEG", subsampling=0, quality=90),
+        # The EXIF orientation reader and the turned writers: a quarter turn (rows become
+        # columns) in Intel byte order, a top-bottom mirror (rows stay rows) in Motorola order.
+        "exif_rotate90.jpg": baseline[:2] + exif_segment(6, False) + baseline[2:],
+        "exif_mirror_vertical.jpg": baseline[:2] + exif_segment(4, True) + baseline[2:],
     }
 
 
