@@ -120,6 +120,21 @@ inline void LoadBytes(TBitmap& bitmap, const Bytes& bytes) {
 // The colour of a pixel as the bitmap's canvas reads it (0x00BBGGRR).
 inline uint32_t PixelAt(TBitmap& bitmap, int x, int y) { return GetPixel(bitmap.Canvas().Handle(), x, y); }
 
+// The graphic drawn at its own size over a uniform background, as 0x00BBGGRR pixels row by row.
+inline std::vector<uint32_t> DrawOver(TGraphic& graphic, TColor background) {
+  const int w = graphic.ImageWidth(), h = graphic.ImageHeight();
+  TBitmap target;
+  target.SetPixelFormat(pf32bit);
+  target.SetSize(w, h);
+  target.Canvas().Brush().SetColor(background);
+  target.Canvas().FillRect(Rect(0, 0, w, h));
+  graphic.DrawInto(target.Canvas(), Rect(0, 0, w, h));
+  std::vector<uint32_t> pixels;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) pixels.push_back(PixelAt(target, x, y));
+  return pixels;
+}
+
 // An icon file: each image is (width, height, bpp, colours, xor rows value fn, and mask fn).
 struct IconEntryLayout {
   int width = 32;

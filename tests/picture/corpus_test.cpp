@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QImage>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -14,6 +13,7 @@
 #include <sstream>
 
 #include "bmp_builder.h"
+#include "encoder_oracle.h"
 #include "framework/exception.h"
 #include "framework/file_stream.h"
 #include "picture/bitmap.h"
@@ -71,21 +71,11 @@ Reference FromPng(const fs::path& png) {
 Reference FromOracle(const fs::path& file, int frame) {
   Reference r;
   const fs::path oracle = kCorpus / "oracles" / "oracle.sh";
-  if (!fs::exists(oracle) || !fs::exists("/usr/bin/convert-im6.q16")) return r;
-  auto run = [](const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      char buffer[65536];
-      size_t n;
-      while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) out.append(buffer, n);
-      if (pclose(pipe) != 0) out.clear();
-    }
-    return out;
-  };
+  if (!fs::exists(oracle) || !HaveImageMagick()) return r;
   const std::string args = " '" + file.string() + "' " + std::to_string(frame) + " 2>/dev/null";
-  std::istringstream info(run(oracle.string() + " -i" + args));
+  std::istringstream info(RunCommand(oracle.string() + " -i" + args));
   if (!(info >> r.width >> r.height)) return Reference{};
-  const std::string pixels = run(oracle.string() + args);
+  const std::string pixels = RunCommand(oracle.string() + args);
   r.rgba.assign(pixels.begin(), pixels.end());
   return r;
 }

@@ -3,7 +3,9 @@
 // those encoders' own reading of them as RGBA rows.
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -45,6 +47,26 @@ inline std::string RunPillow(const std::string& script) {
   const std::string out = RunCommand(std::string(kPython) + " " + name + " 2>/dev/null");
   std::remove(name);
   return out;
+}
+
+// Drawn pixels (0x00BBGGRR) that differ by more than 2 in some channel from the encoder's RGBA
+// reading (straight alpha) composed over the background; -1 when the sizes differ.
+inline int BlendMismatches(const std::vector<uint32_t>& drawn, const std::vector<uint8_t>& rgba,
+                           uint32_t background) {
+  if (drawn.size() * 4 != rgba.size()) return -1;
+  int bad = 0;
+  for (size_t i = 0; i < drawn.size(); ++i) {
+    const uint8_t* p = &rgba[i * 4];
+    for (int c = 0; c < 3; ++c) {
+      const int under = (background >> (8 * c)) & 0xFF;
+      const int expected = (p[c] * p[3] + under * (255 - p[3]) + 127) / 255;
+      if (std::abs(int((drawn[i] >> (8 * c)) & 0xFF) - expected) > 2) {
+        ++bad;
+        break;
+      }
+    }
+  }
+  return bad;
 }
 
 inline std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {

@@ -17,38 +17,10 @@ void LoadIcon(TIcon& icon, const Bytes& bytes) {
   icon.ReadFromStream(stream);
 }
 
-// The icon drawn over a uniform background, as 0x00BBGGRR pixels.
+// The icon drawn over a uniform background at its decoded size, as 0x00BBGGRR pixels.
 std::vector<uint32_t> DrawOver(TIcon& icon, TColor background) {
   icon.IconHandle();
-  const int w = icon.ImageWidth(), h = icon.ImageHeight();
-  TBitmap target;
-  target.SetPixelFormat(pf32bit);
-  target.SetSize(w, h);
-  target.Canvas().Brush().SetColor(background);
-  target.Canvas().FillRect(Rect(0, 0, w, h));
-  icon.DrawInto(target.Canvas(), Rect(0, 0, w, h));
-  std::vector<uint32_t> pixels;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) pixels.push_back(PixelAt(target, x, y));
-  return pixels;
-}
-
-// Pixels that differ from the reference (RGBA, straight alpha) composed over the background.
-int Mismatches(const std::vector<uint32_t>& drawn, const std::vector<uint8_t>& rgba, TColor background) {
-  if (drawn.size() * 4 != rgba.size()) return -1;
-  int bad = 0;
-  for (size_t i = 0; i < drawn.size(); ++i) {
-    const uint8_t* p = &rgba[i * 4];
-    for (int c = 0; c < 3; ++c) {
-      const int under = (background >> (8 * c)) & 0xFF;
-      const int expected = (p[c] * p[3] + under * (255 - p[3]) + 127) / 255;
-      if (std::abs(int((drawn[i] >> (8 * c)) & 0xFF) - expected) > 2) {
-        ++bad;
-        break;
-      }
-    }
-  }
-  return bad;
+  return test::DrawOver(static_cast<TGraphic&>(icon), background);
 }
 
 // Icons written by Pillow (PNG-compressed entries) and ImageMagick (bitmap entries, 32-bit with
@@ -106,7 +78,7 @@ open(')" + folder.File("bmp-alpha.rgba") +
     EXPECT_EQ(icon.ImageWidth(), expected_size);
     EXPECT_EQ(icon.ImageHeight(), expected_size);
     for (TColor background : {clBlack, clWhite, TColor(0x336699)})
-      EXPECT_EQ(Mismatches(DrawOver(icon, background), reference, background), 0);
+      EXPECT_EQ(BlendMismatches(DrawOver(icon, background), reference, background), 0);
   }
 }
 

@@ -127,21 +127,6 @@ TEST(PngReader, EveryColourTypeMatchesTheEncodersReading) {
   EXPECT_GE(compared, 8);
 }
 
-// Draws the picture over a uniform background and returns the 0x00BBGGRR pixels.
-std::vector<uint32_t> DrawOver(TPNGImage& image, TColor background) {
-  TBitmap target;
-  target.SetPixelFormat(pf32bit);
-  const int w = image.ImageWidth(), h = image.ImageHeight();
-  target.SetSize(w, h);
-  target.Canvas().Brush().SetColor(background);
-  target.Canvas().FillRect(Rect(0, 0, w, h));
-  image.DrawInto(target.Canvas(), Rect(0, 0, w, h));
-  std::vector<uint32_t> pixels;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) pixels.push_back(PixelAt(target, x, y));
-  return pixels;
-}
-
 TEST(PngImage, TransparentPicturesBlendOverWhatLiesBelow) {
   if (!HavePillow()) GTEST_SKIP() << "Pillow is not installed";
   const ScratchFolder& folder = Samples();
@@ -153,20 +138,7 @@ TEST(PngImage, TransparentPicturesBlendOverWhatLiesBelow) {
     ASSERT_NE(image, nullptr);
     const auto reference = ReadFileBytes(folder.File(std::string(name) + ".rgba"));
     for (TColor background : {clWhite, TColor(0x336699)}) {
-      const std::vector<uint32_t> drawn = DrawOver(*image, background);
-      int bad = 0;
-      for (size_t i = 0; i < drawn.size(); ++i) {
-        const uint8_t* p = &reference[i * 4];
-        for (int c = 0; c < 3; ++c) {
-          const int under = (background >> (8 * c)) & 0xFF;
-          const int expected = (p[c] * p[3] + under * (255 - p[3]) + 127) / 255;
-          if (std::abs(int((drawn[i] >> (8 * c)) & 0xFF) - expected) > 2) {
-            ++bad;
-            break;
-          }
-        }
-      }
-      EXPECT_EQ(bad, 0);
+      EXPECT_EQ(BlendMismatches(DrawOver(*image, background), reference, background), 0);
     }
   }
 }
