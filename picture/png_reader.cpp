@@ -206,10 +206,15 @@ TPNGReader::Result TPNGReader::Decode(const uint8_t* Bytes, int64_t Size, TOutpu
 
   const bool complete = ReadRows(d);
   if (!complete && d.rows_done == 0) throw EInvalidGraphic(InvalidMessage);
-  // Rows of an interlaced picture are all touched by the first pass.
-  const png_uint_32 rows =
-      d.passes > 1 ? d.height : std::min<png_uint_32>(png_uint_32(d.rows_done), d.height);
-  if (d.output_bits == 32) result.HasAlpha = FinishPixels(d, rows, compact);
+  // The rows the decoder reached: a plain picture's rows come in order, and every pass of an
+  // interlaced one runs down the whole height, so once its first pass is through any row may hold
+  // pixels. Rows below are untouched zero memory and are not read, so that a short file does not
+  // cost a walk over the whole declared picture; in an interlaced picture their pixels count as
+  // not opaque (alpha 0), as those of every other pixel no pass reached.
+  const png_uint_32 reached = std::min<png_uint_32>(png_uint_32(d.rows_done), d.height);
+  const png_uint_32 rows = d.passes > 1 && d.rows_done >= d.height ? d.height : reached;
+  if (d.output_bits == 32)
+    result.HasAlpha = FinishPixels(d, rows, compact) || (d.passes > 1 && rows < d.height);
   result.Handle = static_cast<HBITMAP>(section.Release());
   return result;
 }

@@ -157,12 +157,15 @@ TEST(PngImage, PaletteAndGreyPicturesKeepOneIndexPerPixel) {
 }
 
 // A small opaque picture, written by hand so that the test does not need an encoder: 3 x 2 RGB
-// pixels in one stored (uncompressed) deflate block.
-std::vector<uint8_t> HandMadePng(uint32_t width, uint32_t height) {
+// pixels in one stored (uncompressed) deflate block. Larger sizes hold the first two rows only;
+// interlaced, the first two rows of the first pass (every eighth pixel of rows 0 and 8).
+std::vector<uint8_t> HandMadePng(uint32_t width, uint32_t height, bool interlaced = false) {
+  const uint32_t row_pixels = interlaced ? (width + 7) / 8 : width;
+  const uint32_t rows = interlaced ? (height + 7) / 8 : height;
   std::vector<uint8_t> raw;
-  for (uint32_t y = 0; y < std::min<uint32_t>(height, 2); ++y) {
+  for (uint32_t y = 0; y < std::min<uint32_t>(rows, 2); ++y) {
     raw.push_back(0);  // filter: none
-    for (uint32_t x = 0; x < width * 3; ++x) raw.push_back(static_cast<uint8_t>(x * 40 + y * 100));
+    for (uint32_t x = 0; x < row_pixels * 3; ++x) raw.push_back(static_cast<uint8_t>(x * 40 + y * 100));
   }
   std::vector<uint8_t> z = {0x78, 0x01, 0x01};
   z.push_back(static_cast<uint8_t>(raw.size()));
@@ -198,7 +201,7 @@ std::vector<uint8_t> HandMadePng(uint32_t width, uint32_t height) {
   std::vector<uint8_t> ihdr;
   for (uint32_t v : {width, height})
     for (int i = 3; i >= 0; --i) ihdr.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+  ihdr.insert(ihdr.end(), {8, 2, 0, 0, static_cast<uint8_t>(interlaced ? 1 : 0)});
   chunk("IHDR", ihdr);
   chunk("IDAT", z);
   chunk("IEND", {});
@@ -265,6 +268,23 @@ TEST(PngReader, PicturesOverThePixelLimitAreRefusedBeforeAnyMemoryIsTaken) {
   EXPECT_EQ(d.result.Height, 10000);
   EXPECT_EQ(d.bgra[4 * 3 + 2], 100);
   EXPECT_EQ(d.bgra.back(), 0);
+}
+
+TEST(PngReader, AnInterlacedFileCutInItsFirstPassKeepsWhatItReachedAndShowsThroughElsewhere) {
+  // 3 x 10000, interlaced: the data holds pixel 0 of rows 0 and 8, then ends.
+  const std::vector<uint8_t> tall = HandMadePng(3, 10000, true);
+  Decoded d;
+  Decode(tall, d);
+  EXPECT_EQ(d.result.Height, 10000);
+  EXPECT_EQ(d.bgra[0], 80);  // (0, 0): blue, green, red, alpha
+  EXPECT_EQ(d.bgra[1], 40);
+  EXPECT_EQ(d.bgra[2], 0);
+  EXPECT_EQ(d.bgra[3], 255);
+  EXPECT_EQ(d.bgra[8 * 12 + 2], 100);  // red of (0, 8)
+  EXPECT_EQ(d.bgra[4 + 3], 0);         // (1, 0) belongs to a later pass: not reached
+  EXPECT_EQ(d.bgra.back(), 0);
+  // The pixels no pass reached are transparent, so the picture is drawn blended.
+  EXPECT_TRUE(d.result.HasAlpha);
 }
 
 TEST(PngImage, RegisteredForTheExtensionAndKeepsThePreviousPictureOnFailure) {
