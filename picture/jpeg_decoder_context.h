@@ -29,11 +29,10 @@ struct DecoderContext {
   J_DCT_METHOD FinalDctMethod;
   boolean FinalTwoPassQuantize;
   J_DITHER_MODE FinalDitherMode;
-  // Rows that cannot go straight into the bitmap are decoded into this strip of StripRows rows
+  // Rows that cannot go straight into the bitmap are decoded into this strip of a few rows
   // first: four-component (CMYK, YCCK) rows, converted to blue, green, red, and the rows of a
   // picture whose orientation exchanges its axes. Null for every other file.
   JSAMPLE* Strip;
-  int StripRows;
   boolean ConvertCmyk;
   // The EXIF orientation the rows are turned by on their way into the bitmap (1 to 8).
   int Orientation;

@@ -44,7 +44,7 @@ constexpr long MaxDecoderMemory = 1L << 30;
 // - the bitmap is allocated unfilled and every pixel is written once, by the decoder.
 constexpr int MaxScans = 100;
 
-// Rows decoded at a time when they cannot go straight into the bitmap.
+// Rows of the strip: decoded at a time when they cannot go straight into the bitmap.
 constexpr int StripRowCount = 16;
 
 bool RegisteredFormats = false;
@@ -532,7 +532,6 @@ void TJPEGImage::DecodePasses(DecoderContext& Context, bool& UseDecoderPalette) 
   jpeg_start_decompress(&info);
   RequireRowLayout(Context);
   if (Context.ConvertCmyk || SwapsAxes(Context.Orientation)) {
-    Context.StripRows = StripRowCount;
     Context.Strip = static_cast<JSAMPLE*>(
         (*info.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
                                  size_t(info.output_width) * size_t(info.output_components) * StripRowCount));
@@ -632,7 +631,7 @@ void TJPEGImage::ReadRows(DecoderContext& Context) {
       if (mirror) MirrorRow(row, width, Context.PixelBytes);
       continue;
     }
-    const int wanted = std::min(Context.StripRows, height - y);
+    const int wanted = std::min(StripRowCount, height - y);
     const size_t stripStride = size_t(width) * size_t(info.output_components);
     JSAMPROW rows[StripRowCount];
     for (int i = 0; i < wanted; ++i) rows[i] = Context.Strip + stripStride * i;
