@@ -215,6 +215,10 @@ TPNGReader::Result TPNGReader::Decode(const uint8_t* Bytes, int64_t Size, TOutpu
   const png_uint_32 rows = d.passes > 1 && d.rows_done >= d.height ? d.height : reached;
   if (d.output_bits == 32)
     result.HasAlpha = FinishPixels(d, rows, compact) || (d.passes > 1 && rows < d.height);
+  // The section is top-down: the rows not reached are the end of its memory. Marked unwritten,
+  // reading them (a draw, an icon's sampling) maps the system's zero page instead of fresh memory.
+  if (rows < d.height)
+    LeaveDIBUnwritten(static_cast<HBITMAP>(section.object), static_cast<size_t>(rows) * size_t(stride));
   result.Handle = static_cast<HBITMAP>(section.Release());
   return result;
 }
