@@ -30,6 +30,24 @@ void PutDWord(uint8_t* p, uint32_t v) {
   PutWord(p + 2, v >> 16);
 }
 
+// Decodes the frame's code data into Pixels: zero-filled rows of DIBRowBytes(ClipWidth, Depth)
+// bytes, bottom-up, holding the frame's top-left ClipWidth x ClipHeight part (-1: the whole
+// frame). The frame's DataCorrupt gains the decoder's corrupt flag.
+void DecodeFramePixels(TGIFFrame& Frame, int Depth, uint8_t* Pixels, int ClipWidth = -1,
+                       int ClipHeight = -1) {
+  const TGIFItem& item = *Frame.SharedItem;
+  TMemoryStream& codes = *item.CodeData;
+  codes.SetPosition(0);
+  TGIFImage* owner = Frame.OwnerImage;
+  // Progress is reported only when someone listens: the report has no other effect.
+  const bool report = owner != nullptr && owner->OnProgress;
+  bool corrupt = false;
+  DecodeLZW(codes, item.ImageSize.Width, item.ImageSize.Height, Depth, Frame.InterlaceFlag,
+            report ? &DecodeProgress : nullptr, owner, corrupt, Pixels, AcceptCorruptData, ClipWidth,
+            ClipHeight);
+  Frame.DataCorrupt = Frame.DataCorrupt || corrupt;
+}
+
 }  // namespace
 
 int DIBDepthForBits(int ColorBits) {
@@ -113,14 +131,7 @@ HBITMAP DecodeFrameSection(TGIFFrame& Frame) {
     throw EOutOfResources(SGIFTooLarge);
   }
   try {
-    TMemoryStream& codes = *item.CodeData;
-    codes.SetPosition(0);
-    TGIFImage* owner = Frame.OwnerImage;
-    const bool report = owner != nullptr && owner->OnProgress;
-    bool corrupt = false;
-    DecodeLZW(codes, width, height, depth, Frame.InterlaceFlag, report ? &DecodeProgress : nullptr, owner,
-              corrupt, static_cast<uint8_t*>(pixels), AcceptCorruptData, clip.Width, clip.Height);
-    Frame.DataCorrupt = Frame.DataCorrupt || corrupt;
+    DecodeFramePixels(Frame, depth, static_cast<uint8_t*>(pixels), clip.Width, clip.Height);
   } catch (...) {
     DeleteObject(section);
     throw;
@@ -161,15 +172,7 @@ void BuildDIBStream(TGIFFrame& Frame, TMemoryStream& Stream) {
   Stream.SetSize(pixelOffset + pixelBytes);
 
   if (!item.CodeData) throw EReadError(SReadError);
-  TMemoryStream& codes = *item.CodeData;
-  codes.SetPosition(0);
-  TGIFImage* owner = Frame.OwnerImage;
-  // Progress is reported only when someone listens: the report has no other effect.
-  const bool report = owner != nullptr && owner->OnProgress;
-  bool corrupt = false;
-  DecodeLZW(codes, width, height, depth, Frame.InterlaceFlag, report ? &DecodeProgress : nullptr, owner,
-            corrupt, Stream.Memory() + pixelOffset, AcceptCorruptData);
-  Frame.DataCorrupt = Frame.DataCorrupt || corrupt;
+  DecodeFramePixels(Frame, depth, Stream.Memory() + pixelOffset);
   Stream.SetPosition(0);
 }
 
