@@ -197,12 +197,16 @@ bool TThread::Serving() const {
   return serving_;
 }
 
-void TThread::WaitFor() {
+void TThread::WaitForState(const std::function<bool()>& DoneLocked) {
   if (IsWorkerThread()) return;
-  WaitServingMainThread([this] {
+  WaitServingMainThread([&] {
     std::lock_guard<std::mutex> guard(Mutex);
-    return finished_ || serving_ || !started_;
+    return serving_ || DoneLocked();
   });
+}
+
+void TThread::WaitFor() {
+  WaitForState([this] { return finished_ || !started_; });
 }
 
 void TThread::ApplyPriority() {

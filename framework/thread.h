@@ -73,9 +73,12 @@ class TThread : public TObject, public std::enable_shared_from_this<TThread> {
   // With Mutex held.
   bool TerminatedLocked() const { return terminated_; }
   bool PausedLocked() const { return paused_; }
-  bool ServingLocked() const { return serving_; }
   // With Mutex held, on the worker thread: gives the thread the priority asked for, if changed.
   void ApplyPriority();
+  // Waits until DoneLocked() (asked with Mutex held) holds, serving main-thread calls meanwhile.
+  // Returns at once on the worker thread itself, and on the main thread while it runs one of this
+  // thread's calls: the worker cannot get on before that call returns.
+  void WaitForState(const std::function<bool()>& DoneLocked);
 
  private:
   void Run();

@@ -57,11 +57,7 @@ bool TTimerThread::Ticking() const {
 }
 
 void TTimerThread::WaitForTickEnd() {
-  if (IsWorkerThread()) return;
-  WaitServingMainThread([this] {
-    std::lock_guard<std::mutex> guard(Mutex);
-    return !ticking_ || ServingLocked();
-  });
+  WaitForState([this] { return !ticking_; });
 }
 
 bool TTimerThread::TicksSuppressed() const {
