@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QWidget>
@@ -118,11 +119,9 @@ void TApplication::EnsureQtHooks() {
   key_filter_ = new TKeyFilter;
   app->installEventFilter(key_filter_);
   SetScreenMetrics(Screen->Width(), Screen->Height());
-  static bool exitHookInstalled = false;
-  if (!exitHookInstalled) {
-    exitHookInstalled = true;
-    on_exit(&TApplication::ShutdownAtExit, nullptr);
-  }
+  // Installed once, and only now: handlers run in the reverse order of installation, so this one
+  // runs before the destructors of the static objects built earlier.
+  [[maybe_unused]] static const int exitHook = on_exit(&TApplication::ShutdownAtExit, nullptr);
 }
 
 void TApplication::ShutdownAtExit(int status, void*) {
@@ -224,14 +223,8 @@ std::string TApplication::ErrorReportText(const std::string& message) {
 
 void TApplication::ShowException(const std::exception& E) {
   if (reporting_) return;
-  reporting_ = true;
-  try {
-    DialogService().MessageBox(title_, ErrorReportText(E.what()), TDialogIcon::Error);
-  } catch (...) {
-    reporting_ = false;
-    throw;
-  }
-  reporting_ = false;
+  const QScopedValueRollback<bool> reporting(reporting_, true);
+  DialogService().MessageBox(title_, ErrorReportText(E.what()), TDialogIcon::Error);
 }
 
 // ---- threads --------------------------------------------------------------------------------
