@@ -5,7 +5,7 @@
 #include <unistd.h>
 #include <QImage>
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -88,26 +88,43 @@ bool ReadPngReference(const std::string& path, Reference& ref) {
   return true;
 }
 
-bool ReadOracleReference(const std::string& dir, const std::string& gif, Reference& ref) {
-  if (!fs::exists("/usr/bin/convert-im6.q16")) return false;
-  const std::string oracle = dir + "/oracles/oracle.sh";
-  auto run = [](const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-      char buffer[65536];
-      for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-      if (pclose(p) != 0) out.clear();
-    }
-    return out;
-  };
-  std::stringstream info(run("bash '" + oracle + "' -i '" + gif + "' 0 2>/dev/null"));
-  if (!(info >> ref.width >> ref.height)) return false;
-  const std::string pixels = run("bash '" + oracle + "' '" + gif + "' 0 2>/dev/null");
-  ref.rgba.assign(pixels.begin(), pixels.end());
-  return ref.rgba.size() == static_cast<size_t>(ref.width) * ref.height * 4;
+// The frames an oracle script composes: RGBA, top-down, one per frame; empty when it fails.
+struct OracleFrames {
+  int width = 0;
+  int height = 0;
+  std::vector<Bytes> frames;
+};
+
+OracleFrames RunOracle(const std::string& program, const std::string& path, const fs::path& out) {
+  OracleFrames result;
+  fs::remove_all(out);
+  const std::string command = program + " -a '" + out.string() + "' '" + path + "' 2>/dev/null >/dev/null";
+  if (std::system(command.c_str()) != 0) return result;
+  std::ifstream info(out / "info.tsv");
+  for (int n, w, h; info >> n >> w >> h;) {
+    Bytes rgba = test::ReadFileBytes((out / ("frame-" + std::to_string(n) + ".rgba")).string());
+    if (rgba.size() != static_cast<size_t>(w) * h * 4) return OracleFrames{};
+    if (n == 0) result.width = w, result.height = h;
+    if (w != result.width || h != result.height) return OracleFrames{};
+    result.frames.push_back(std::move(rgba));
+  }
+  return result;
 }
 
-bool FindReference(const std::string& dir, const std::string& relative, Reference& ref) {
+// ImageMagick's composed frame 0, from one run of the oracle over all frames.
+bool ReadOracleReference(const std::string& dir, const std::string& gif, const fs::path& scratch,
+                         Reference& ref) {
+  if (!fs::exists("/usr/bin/convert-im6.q16")) return false;
+  OracleFrames oracle = RunOracle("bash '" + dir + "/oracles/oracle.sh'", gif, scratch);
+  if (oracle.frames.empty()) return false;
+  ref.width = oracle.width;
+  ref.height = oracle.height;
+  ref.rgba = std::move(oracle.frames[0]);
+  return true;
+}
+
+bool FindReference(const std::string& dir, const std::string& relative, const fs::path& scratch,
+                   Reference& ref) {
   const fs::path file(relative);
   const std::string suite = file.parent_path().filename().string();
   const std::string stem = file.stem().string();
@@ -116,7 +133,7 @@ bool FindReference(const std::string& dir, const std::string& relative, Referenc
     return ReadConfReference(expected + "/" + stem + ".conf", expected, ref);
   if (fs::exists(expected + "/" + stem + "-0.png"))
     return ReadPngReference(expected + "/" + stem + "-0.png", ref);
-  return ReadOracleReference(dir, dir + "/" + relative, ref);
+  return ReadOracleReference(dir, dir + "/" + relative, scratch, ref);
 }
 
 // Mismatching opaque pixels of frame 0 (at its place on the screen) against the reference.
@@ -160,6 +177,7 @@ TEST(GifCorpusTest, ValidFilesMatchReferencesAndOthersFailCleanly) {
   if (dir.empty()) GTEST_SKIP() << "no corpus";
   const std::vector<CorpusFile> files = GifManifest(dir);
   ASSERT_FALSE(files.empty());
+  const fs::path scratch = fs::temp_directory_path() / ("gif_references_" + std::to_string(::getpid()));
   int compared = 0;
   int different = 0;
   for (const CorpusFile& file : files) {
@@ -173,7 +191,7 @@ TEST(GifCorpusTest, ValidFilesMatchReferencesAndOthersFailCleanly) {
     for (int i = 0; i < image->FrameCount(); ++i)  // every frame decodes to its part on the screen
       EXPECT_EQ(image->FrameAt(i)->FrameWidth(), FrameClip(*image->FrameAt(i)).Width);
     Reference ref;
-    if (!FindReference(dir, file.path, ref)) continue;
+    if (!FindReference(dir, file.path, scratch, ref)) continue;
     TGIFFrame& first = *image->FrameAt(0);
     // Known differences by rule: a code size outside 2..9 marks the frame corrupt and stops
     // decoding.
@@ -187,34 +205,12 @@ TEST(GifCorpusTest, ValidFilesMatchReferencesAndOthersFailCleanly) {
     EXPECT_EQ(CompareFirstFrame(*image, ref), 0);
     ++compared;
   }
+  fs::remove_all(scratch);
   EXPECT_GE(compared, 40);
   EXPECT_LE(different, 2);
 }
 
 // ---- every composed frame against two independent decoders -----------------------------------
-
-// The frames an oracle script composes: RGBA, top-down, one per frame; empty when it fails.
-struct OracleFrames {
-  int width = 0;
-  int height = 0;
-  std::vector<Bytes> frames;
-};
-
-OracleFrames RunOracle(const std::string& program, const std::string& path, const fs::path& out) {
-  OracleFrames result;
-  fs::remove_all(out);
-  const std::string command = program + " -a '" + out.string() + "' '" + path + "' 2>/dev/null >/dev/null";
-  if (std::system(command.c_str()) != 0) return result;
-  std::ifstream info(out / "info.tsv");
-  for (int n, w, h; info >> n >> w >> h;) {
-    Bytes rgba = test::ReadFileBytes((out / ("frame-" + std::to_string(n) + ".rgba")).string());
-    if (rgba.size() != static_cast<size_t>(w) * h * 4) return OracleFrames{};
-    if (n == 0) result.width = w, result.height = h;
-    if (w != result.width || h != result.height) return OracleFrames{};
-    result.frames.push_back(std::move(rgba));
-  }
-  return result;
-}
 
 // Pixels of a composed frame that differ from what both oracles agree on. Where no frame has
 // drawn, the composed frame shows its own background colour (the transparent colour, the
