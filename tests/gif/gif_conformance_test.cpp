@@ -193,7 +193,7 @@ TEST(GifCorpusTest, ValidFilesMatchReferencesAndOthersFailCleanly) {
     Reference ref;
     if (!FindReference(dir, file.path, scratch, ref)) continue;
     TGIFFrame& first = *image->FrameAt(0);
-    // Known differences by rule: a code size outside 2..9 marks the frame corrupt and stops
+    // Known differences by rule: a code size outside 2..11 marks the frame corrupt and stops
     // decoding.
     if (first.FrameBitmap().IsEmpty() || first.DataCorrupt) {
       ++different;
