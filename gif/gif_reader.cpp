@@ -151,27 +151,21 @@ std::unique_ptr<TExtension> TGIFReader::ReadExtension() {
 std::unique_ptr<TExtensionList> TGIFReader::ReadExtensionRun(uint8_t& Introducer) {
   std::unique_ptr<TExtensionList> pending;
   while (Introducer == kExtensionIntroducer) {
-    std::unique_ptr<TExtension> block = ReadExtension();
-    if (!block) {
-      if (AtEnd()) {
-        Introducer = kTrailer;
-        break;
+    // A block of unknown kind comes back null and leaves nothing behind.
+    if (std::unique_ptr<TExtension> block = ReadExtension()) {
+      // A plain text block draws over what came before it: earlier blocks of the run are dropped.
+      if (block->BlockKind == ExtPlainText) pending.reset();
+      if (block->BlockKind == ExtPlainText || block->BlockKind == ExtApplication) {
+        if (IsLoopBlock(*block)) {
+          const std::string& first = block->Lines->Strings(0);
+          const int count = static_cast<uint8_t>(first[1]) + static_cast<uint8_t>(first[2]) * 256;
+          image_.loop_enabled_ = true;
+          image_.loop_count_ = static_cast<uint16_t>(std::min(count, kMaxLoopCount));
+        }
+      } else {
+        if (!pending) pending = std::make_unique<TExtensionList>();
+        pending->push_back(std::move(block));
       }
-      Introducer = NextBlockIntroducer();
-      continue;
-    }
-    // A plain text block draws over what came before it: earlier blocks of the run are dropped.
-    if (block->BlockKind == ExtPlainText) pending.reset();
-    if (block->BlockKind == ExtPlainText || block->BlockKind == ExtApplication) {
-      if (IsLoopBlock(*block)) {
-        const std::string& first = block->Lines->Strings(0);
-        const int count = static_cast<uint8_t>(first[1]) + static_cast<uint8_t>(first[2]) * 256;
-        image_.loop_enabled_ = true;
-        image_.loop_count_ = static_cast<uint16_t>(std::min(count, kMaxLoopCount));
-      }
-    } else {
-      if (!pending) pending = std::make_unique<TExtensionList>();
-      pending->push_back(std::move(block));
     }
     if (AtEnd()) {
       Introducer = kTrailer;
