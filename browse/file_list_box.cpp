@@ -132,16 +132,8 @@ void TFileListBox::AddMatches(const std::string& Pattern, int AttrMask, int& Las
   TSearchRec rec;
   if (FindFirst(Pattern, AttrMask, rec) != 0) return;
   TSearchCloser closer(rec);
-  const bool listEverything = file_type_.Contains(ftNormal);
   do {
-    if (listEverything || (AttrMask & rec.Attr) != 0) {
-      if (rec.Attr & faDirectory) {
-        LastIndex = AddItem("[" + rec.Name + "]", show_glyphs_ ? folder_glyph_.get() : nullptr);
-      } else {
-        LastIndex = AddItem(rec.Name, GlyphForFile(rec.Name));
-      }
-    }
-    if (LastIndex == kHourGlassIndex) Screen->SetCursor(crHourGlass);
+    AddFound(rec.Name, static_cast<DWORD>(rec.Attr), AttrMask, LastIndex);
   } while (FindNext(rec) == 0);
 }
 
@@ -157,15 +149,19 @@ void TFileListBox::AddListedMatches(const TDirectoryListing& Listing, const std:
     if (!wildcard.MatchesFolded(entry.Folded)) continue;
     const DWORD attributes = Listing.AttributesOf(entry, wanted);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & excluded) != 0) continue;
-    if (listEverything || (static_cast<DWORD>(AttrMask) & attributes) != 0) {
-      if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        LastIndex = AddItem("[" + entry.Name + "]", show_glyphs_ ? folder_glyph_.get() : nullptr);
-      } else {
-        LastIndex = AddItem(entry.Name, GlyphForFile(entry.Name));
-      }
-    }
-    if (LastIndex == kHourGlassIndex) Screen->SetCursor(crHourGlass);
+    AddFound(entry.Name, attributes, AttrMask, LastIndex);
   }
+}
+
+void TFileListBox::AddFound(const std::string& Name, DWORD Attributes, int AttrMask, int& LastIndex) {
+  if (file_type_.Contains(ftNormal) || (static_cast<DWORD>(AttrMask) & Attributes) != 0) {
+    if (Attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      LastIndex = AddItem("[" + Name + "]", show_glyphs_ ? folder_glyph_.get() : nullptr);
+    } else {
+      LastIndex = AddItem(Name, GlyphForFile(Name));
+    }
+  }
+  if (LastIndex == kHourGlassIndex) Screen->SetCursor(crHourGlass);
 }
 
 TBitmap* TFileListBox::GlyphForFile(const std::string& Name) const {

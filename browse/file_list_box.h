@@ -9,6 +9,7 @@
 
 #include "browse/file_type.h"
 #include "framework/custom_list_box.h"
+#include "platform/win_types.h"
 
 namespace lumivane {
 
@@ -111,6 +112,9 @@ class TFileListBox : public TCustomListBox {
   // The same for a wildcard piece, over a listing read once per fill.
   void AddListedMatches(const TDirectoryListing& Listing, const std::string& Pattern, int AttrMask,
                         int& LastIndex);
+  // Lists one entry the search found (a folder as "[name]") when the file types ask for its
+  // attributes, and shows the hourglass while the latest addition went in at index 100.
+  void AddFound(const std::string& Name, DWORD Attributes, int AttrMask, int& LastIndex);
   // The glyph a non-directory entry gets from its extension.
   TBitmap* GlyphForFile(const std::string& Name) const;
   void ComputeItemHeight();
