@@ -886,9 +886,9 @@ void TForm1::CopySelectedFile() {
   if (!MayOverwrite(name)) return;
   const std::string source = Trim(FileListBox1->Directory()) + "\\" + name;
   const std::string target = TargetDirectory + "\\" + name;
-  // A copy onto the file itself is refused before anything is written; an existing target is
-  // replaced in one step once the copy is complete.
-  if (IsSameFile(source, target) || !CopyFileA(source, target, FALSE)) {
+  // CopyFileA refuses a copy onto the file itself (however the paths name it) before anything is
+  // written, and replaces an existing target in one step once the copy is complete.
+  if (!CopyFileA(source, target, FALSE)) {
     ShowMessage("Copy Error!");
     return;
   }
