@@ -91,7 +91,6 @@ struct TPicturePreloader::Entry {
   TFileStamp Stamp;  // when queued; once decoded, that of the bytes read
   State Status = Queued;
   bool Urgent = false;
-  bool Dropped = false;  // left out while being decoded: the result is thrown away
   std::unique_ptr<TGraphic> Graphic;
 };
 
@@ -155,12 +154,12 @@ TPicturePreloader::EntryPtr TPicturePreloader::Match(const std::string& Upper,
   return nullptr;
 }
 
+bool TPicturePreloader::Holds(const EntryPtr& E) const {
+  return std::find(entries_.begin(), entries_.end(), E) != entries_.end();
+}
+
 void TPicturePreloader::Drop(const EntryPtr& E, std::vector<std::unique_ptr<TGraphic>>& Trash) {
-  if (E->Status == Entry::Decoding) {
-    E->Dropped = true;
-  } else if (E->Graphic) {
-    Trash.push_back(std::move(E->Graphic));
-  }
+  if (E->Graphic) Trash.push_back(std::move(E->Graphic));
 }
 
 void TPicturePreloader::Request(const std::string& Path) {
@@ -244,10 +243,11 @@ TGraphic* TPicturePreloader::Find(const std::string& Path, TWait Wait) {
     entry->Urgent = true;  // no settling: it is wanted now
     wake_.notify_all();
     done_.wait(lock, [&] {
-      return entry->Dropped || stop_ || (entry->Status != Entry::Queued && entry->Status != Entry::Decoding);
+      return !Holds(entry) || stop_ || (entry->Status != Entry::Queued && entry->Status != Entry::Decoding);
     });
   }
-  if (entry->Dropped || entry->Status != Entry::Ready || !(entry->Stamp == *stamp)) return nullptr;
+  // A picture left out meanwhile is never Ready: its decode is thrown away.
+  if (entry->Status != Entry::Ready || !(entry->Stamp == *stamp)) return nullptr;
   return entry->Graphic.get();
 }
 
@@ -322,7 +322,8 @@ void TPicturePreloader::Decode(const EntryPtr& E) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     decoding_.reset();
-    if (E->Dropped || !graphic || !stamp) {
+    // An entry left out while it was decoded is no longer held: its result is thrown away.
+    if (!Holds(E) || !graphic || !stamp) {
       E->Status = Entry::Failed;
       unused = std::move(graphic);
     } else {

@@ -105,6 +105,10 @@ class TPicturePreloader {
   // A new queued entry for a program path; null when it is not a file decoded ahead.
   EntryPtr MakeEntry(const std::string& Path, bool Urgent);
   EntryPtr Match(const std::string& Upper, const TFileStamp& Stamp) const;
+  // Whether E is still among the entries held or queued (the lock held). An entry leaves them
+  // for good: one left out while being decoded is known by this alone.
+  bool Holds(const EntryPtr& E) const;
+  // Moves a held picture out to be freed outside the lock; the caller then removes the entry.
   void Drop(const EntryPtr& E, std::vector<std::unique_ptr<TGraphic>>& Trash);
   EntryPtr NextJob(std::unique_lock<std::mutex>& Lock);
   void Decode(const EntryPtr& E);
