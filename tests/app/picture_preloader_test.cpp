@@ -309,5 +309,36 @@ TEST_F(AheadWindowTest, SteppingShowsTheSameWithAndWithoutDecodingAhead) {
   EXPECT_GE(ahead->Preloader()->DecodeCount(), 3u);
 }
 
+// The display step takes a picture decoded ahead instead of reading its file again. The file is
+// rewritten in place with other pixels, its size and time kept, so only the pixels tell which
+// bytes the shown picture came from.
+TEST_F(AheadWindowTest, ANeighbourDecodedAheadIsShownWithoutReadingItsFileAgain) {
+  Bmp("a.bmp", 30, 20, 0xFF0000);
+  Bmp("b.bmp", 40, 20, 0x00FF00);
+  TForm1* form = Open(true);
+  form->FileListBox1->SetItemIndex(0);
+  form->FileListBox1Click(form->FileListBox1);
+  form->Preloader()->WaitIdle();
+  ASSERT_EQ(form->Preloader()->DecodeCount(), 1u) << "b.bmp, and only it, decoded ahead";
+
+  struct stat before {};
+  ASSERT_EQ(stat((dir_ / "b.bmp").c_str(), &before), 0);
+  WriteBmp(dir_ / "b.bmp", 40, 20, 0x0000FF);
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir_ / "b.bmp").c_str(), times, 0), 0);
+  struct stat after {};
+  ASSERT_EQ(stat((dir_ / "b.bmp").c_str(), &after), 0);
+  ASSERT_EQ(after.st_ino, before.st_ino);
+
+  uint16_t key = VK_NEXT;
+  form->FormKeyDown(form, key, TShiftState{});
+  ASSERT_EQ(form->FileListBox1->ItemIndex(), 1);
+  auto* bitmap = dynamic_cast<TBitmap*>(form->Image1->Picture().Graphic());
+  ASSERT_NE(bitmap, nullptr);
+  const auto* pixel = static_cast<const uint8_t*>(bitmap->ScanLine(0));
+  EXPECT_EQ(pixel[1], 0xFF) << "the green pixels decoded ahead";
+  EXPECT_EQ(pixel[0], 0x00) << "not the blue ones now in the file";
+}
+
 }  // namespace
 }  // namespace lumivane
