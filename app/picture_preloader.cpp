@@ -225,6 +225,10 @@ void TPicturePreloader::Want(const std::string& Shown, const std::vector<std::st
     }
     entries_ = std::move(next);
     last_want_ = std::chrono::steady_clock::now();
+    if (!shown_once_) {
+      shown_once_ = true;
+      quiet_until_ = std::max(quiet_until_, last_want_ + options_.AfterRequest);
+    }
   }
   wake_.notify_all();
 }

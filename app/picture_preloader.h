@@ -52,8 +52,9 @@ class TPicturePreloader {
     // A neighbour is decoded only once the wishes have stayed the same this long, so that a
     // burst of keys does not decode the pictures it passes over.
     std::chrono::milliseconds Settle{60};
-    // After a requested picture is decoded, neighbours wait this long, so that their decoding
-    // does not compete with showing the window and its first picture.
+    // After a requested picture is decoded, and after the first picture is shown, neighbours wait
+    // this long, so that their decoding does not compete with showing the window and its first
+    // picture (one that is not decoded ahead, such as an animation, included).
     std::chrono::milliseconds AfterRequest{500};
     // The worker gives way to the window's thread once it decodes neighbours.
     bool LowerPriority = true;
@@ -121,6 +122,7 @@ class TPicturePreloader {
   std::vector<EntryPtr> entries_;  // held or queued, most wanted first
   EntryPtr decoding_;              // the entry the worker decodes now
   std::chrono::steady_clock::time_point last_want_{};
+  bool shown_once_ = false;  // a picture has been shown
   // After a requested picture no neighbour is decoded for a while: the window is being shown.
   std::chrono::steady_clock::time_point quiet_until_{};
   std::size_t decodes_ = 0;

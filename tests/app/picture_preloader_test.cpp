@@ -17,6 +17,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/main_window.h"
@@ -165,6 +166,24 @@ TEST_F(PreloaderTest, PicturesPassedOverInABurstAreNotDecoded) {
   // The command line's picture is waited for even when queued: that makes it urgent.
   EXPECT_EQ(WidthOf(preloader.Find(files[7], TPicturePreloader::WaitAlways)), 17);
   EXPECT_EQ(preloader.DecodeCount(), 1u);
+}
+
+// The first picture shown (a command-line animation, which is not decoded ahead) has the machine
+// to itself for a while: its neighbours wait, unless the user asks for one of them.
+TEST_F(PreloaderTest, NeighboursWaitAfterTheFirstPictureIsShown) {
+  const std::string shown = Bmp("shown.bmp", 10, 10);
+  const std::string next = Bmp("next.bmp", 12, 10);
+  TPicturePreloader::TOptions options = Eager();
+  options.AfterRequest = 1h;
+  TPicturePreloader preloader(options);
+  preloader.Want(shown, {next});
+  // Long enough for a wrong decode of this tiny file to show.
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(preloader.DecodeCount(), 0u);
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(preloader.Find(next, TPicturePreloader::WaitNever), nullptr);
+  EXPECT_EQ(WidthOf(preloader.Find(next, TPicturePreloader::WaitAlways)), 12);
 }
 
 TEST_F(PreloaderTest, WorkForAPictureLeftOutIsThrownAway) {
