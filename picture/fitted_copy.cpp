@@ -11,16 +11,37 @@ namespace lumivane {
 TFittedCopy::TFittedCopy() = default;
 TFittedCopy::~TFittedCopy() = default;
 
-bool TFittedCopy::Applies(TGraphic& Graphic, TCanvas& Canvas, const TRect& Rect) {
-  const int width = Rect.Width();
-  const int height = Rect.Height();
-  if (width <= 0 || height <= 0) return false;
-  if (width > Graphic.ImageWidth() || height > Graphic.ImageHeight()) return false;
-  if (width == Graphic.ImageWidth() && height == Graphic.ImageHeight()) return false;
-  if (Graphic.Transparent() || Canvas.CopyMode() != SRCCOPY) return false;
-  if (GetDeviceCaps(Canvas.Handle(), BITSPIXEL) < 24) return false;
+bool TFittedCopy::AppliesAtSize(TGraphic& Graphic, int Width, int Height) {
+  if (Width <= 0 || Height <= 0) return false;
+  if (Width > Graphic.ImageWidth() || Height > Graphic.ImageHeight()) return false;
+  if (Width == Graphic.ImageWidth() && Height == Graphic.ImageHeight()) return false;
+  if (Graphic.Transparent()) return false;
   if (auto* bitmap = dynamic_cast<TBitmap*>(&Graphic)) return !bitmap->Monochrome();
   return dynamic_cast<TJPEGImage*>(&Graphic) != nullptr;
+}
+
+bool TFittedCopy::Applies(TGraphic& Graphic, TCanvas& Canvas, const TRect& Rect) {
+  if (Canvas.CopyMode() != SRCCOPY || GetDeviceCaps(Canvas.Handle(), BITSPIXEL) < 24) return false;
+  return AppliesAtSize(Graphic, Rect.Width(), Rect.Height());
+}
+
+std::unique_ptr<TBitmap> TFittedCopy::Make(TGraphic& Graphic, int Width, int Height) {
+  if (!AppliesAtSize(Graphic, Width, Height)) return nullptr;
+  auto copy = std::make_unique<TBitmap>();
+  copy->SetPixelFormat(pf32bit);
+  // The draw below writes every pixel of the copy (the graphic is opaque and at least as large as
+  // the copy): no background fill first.
+  copy->SetSizeForWriting(Width, Height);
+  // The graphic keeps an averaging stretch mode that its target asks for.
+  SetStretchBltMode(copy->Canvas().Handle(), HALFTONE);
+  Graphic.DrawInto(copy->Canvas(), lumivane::Rect(0, 0, Width, Height));
+  return copy;
+}
+
+void TFittedCopy::Adopt(const TGraphic& Graphic, std::unique_ptr<TBitmap> Copy) {
+  if (!Copy) return;
+  copy_ = std::move(Copy);
+  graphic_ = &Graphic;
 }
 
 bool TFittedCopy::Draw(TGraphic& Graphic, TCanvas& Canvas, const TRect& Rect) {
@@ -29,16 +50,9 @@ bool TFittedCopy::Draw(TGraphic& Graphic, TCanvas& Canvas, const TRect& Rect) {
   const int height = Rect.Height();
   if (!copy_ || graphic_ != &Graphic || copy_->ImageWidth() != width || copy_->ImageHeight() != height) {
     Reset();
-    auto copy = std::make_unique<TBitmap>();
-    copy->SetPixelFormat(pf32bit);
-    // The draw below writes every pixel of the copy (the graphic is opaque and at least as large
-    // as the copy): no background fill first.
-    copy->SetSizeForWriting(width, height);
-    // The graphic keeps an averaging stretch mode that its target asks for.
-    SetStretchBltMode(copy->Canvas().Handle(), HALFTONE);
-    Graphic.DrawInto(copy->Canvas(), lumivane::Rect(0, 0, width, height));
-    copy_ = std::move(copy);
+    copy_ = Make(Graphic, width, height);
     graphic_ = &Graphic;
+    if (!copy_) return false;
   }
   copy_->DrawInto(Canvas, Rect);
   return true;

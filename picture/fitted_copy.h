@@ -25,8 +25,15 @@ class TFittedCopy {
   // Drops the copy (the picture changed).
   void Reset();
 
+  // The filtered copy of Graphic at Width x Height that Draw would make, made ahead (on any thread
+  // that has the graphic to itself); null when a filtered copy does not apply at that size.
+  static std::unique_ptr<TBitmap> Make(TGraphic& Graphic, int Width, int Height);
+  // Keeps a copy made ahead for Graphic: Draw uses it when the graphic is drawn at its size.
+  void Adopt(const TGraphic& Graphic, std::unique_ptr<TBitmap> Copy);
+
  private:
   static bool Applies(TGraphic& Graphic, TCanvas& Canvas, const TRect& Rect);
+  static bool AppliesAtSize(TGraphic& Graphic, int Width, int Height);
 
   std::unique_ptr<TBitmap> copy_;
   const TGraphic* graphic_ = nullptr;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "framework/application.h"
+#include "picture/bitmap.h"
 #include "picture/icon.h"
 #include "picture/metafile.h"
 
@@ -47,6 +48,10 @@ TRect TImage::DestRect() {
   const int h = picture_.ImageHeight();
   if (center_) return Bounds((Width() - w) / 2, (Height() - h) / 2, w, h);
   return Rect(0, 0, w, h);
+}
+
+void TImage::AdoptFittedCopy(std::unique_ptr<TBitmap> Copy) {
+  if (TGraphic* graphic = picture_.Graphic()) fitted_.Adopt(*graphic, std::move(Copy));
 }
 
 void TImage::Paint() {

@@ -32,6 +32,9 @@ class TImage : public TGraphicControl, private IChangeNotifier {
 
   // The rectangle the graphic is drawn into.
   TRect DestRect();
+  // A filtered copy of the current graphic made ahead at the size it will be drawn (see
+  // TFittedCopy::Make); a copy of another size is remade when drawn, as without it.
+  void AdoptFittedCopy(std::unique_ptr<TBitmap> Copy);
 
   // The picture's progress events, passed on.
   TProgressEvent OnProgress;
