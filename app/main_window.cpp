@@ -71,6 +71,40 @@ void DecodeForDisplay(TGraphic* graphic) {
 // Integer halving truncated toward zero, as every layout rule of the window uses.
 int Half(int value) { return value / 2; }
 
+// Where a picture of W0 x H0 goes in a panel of PW x PH when fitted: shrunk to the panel's width
+// or height, keeping its proportions, and centred; a picture that fits is centred at its size.
+TRect FittedBounds(int W0, int H0, int PW, int PH) {
+  const float r = static_cast<float>(W0) / static_cast<float>(H0);
+  const double ratio = r;
+  int width = W0;
+  int height = H0;
+  int left;
+  int top;
+  auto fitWidth = [&] {
+    width = PW;
+    height = static_cast<int>(width / ratio);
+    top = Half(PH - height);
+    left = 0;
+  };
+  auto fitHeight = [&] {
+    height = PH;
+    width = static_cast<int>(height * ratio);
+    top = 0;
+    left = Half(PW - width);
+  };
+  if (PW < W0) {
+    fitWidth();
+    if (PH < height) fitHeight();
+  } else if (PH < H0) {
+    fitHeight();
+    if (PW < width) fitWidth();
+  } else {
+    top = Half(PH - H0);
+    left = Half(PW - W0);
+  }
+  return Bounds(left, top, width, height);
+}
+
 // The byte size of a file as a signed 32-bit number; 0 when it cannot be opened or measured.
 int32_t FileSize32(const std::string& path) {
   const int handle = FileOpen(path, 0);
@@ -367,7 +401,14 @@ void TForm1::DecodeAhead(const std::string& shown) {
           neighbours.push_back(JoinPath(FileListBox1->Directory(), FileListBox1->Items(next)));
       }
     }
-    preloader_->Want(shown, neighbours);
+    TPicturePreloader::TShownSizeFunction shownSize;
+    if (FitToPanel) {
+      shownSize = [PW = Panel2->Width(), PH = Panel2->Height()](int W0, int H0) {
+        const TRect bounds = FittedBounds(W0, H0, PW, PH);
+        return TPicturePreloader::TShownSize{bounds.Width(), bounds.Height()};
+      };
+    }
+    preloader_->Want(shown, neighbours, std::move(shownSize));
   } catch (const std::exception&) {
   }
 }
@@ -377,13 +418,14 @@ void TForm1::ShowStillImage(const std::string& path) {
     if (GIFAnimator1->Visible()) GIFAnimator1->Hide();
     Image1->Hide();
     Image1->SetAutoSize(true);
-    LoadStillPicture(path);
+    std::unique_ptr<TBitmap> fittedAhead = LoadStillPicture(path);
     DecodeForDisplay(Image1->Picture().Graphic());
     const int W0 = Image1->Width();
     const int H0 = Image1->Height();
     StatusBar1->Panels()[0]->SetText(IntToStr(W0) + " x " + IntToStr(H0));
     if (FitToPanel) {
       FitLayout(W0, H0);
+      Image1->AdoptFittedCopy(std::move(fittedAhead));
     } else {
       NaturalLayout(W0, H0);
     }
@@ -393,7 +435,7 @@ void TForm1::ShowStillImage(const std::string& path) {
   }
 }
 
-void TForm1::LoadStillPicture(const std::string& path) {
+std::unique_ptr<TBitmap> TForm1::LoadStillPicture(const std::string& path) {
   if (preloader_) {
     // Taking the decoded picture has the effects of reading it: the control takes its size.
     // Only the command-line picture, whose decoding started before the window was built, is
@@ -407,10 +449,11 @@ void TForm1::LoadStillPicture(const std::string& path) {
     }
     if (decoded != nullptr) {
       Image1->Picture().SetGraphic(decoded);
-      return;
+      return preloader_->TakeFittedCopy(decoded);
     }
   }
   Image1->Picture().ReadFromFile(path);
+  return nullptr;
 }
 
 void TForm1::ShowGif(const std::string& path) {
@@ -445,38 +488,9 @@ void TForm1::EmptyImageArea() {
 }
 
 void TForm1::FitLayout(int W0, int H0) {
-  const int PW = Panel2->Width();
-  const int PH = Panel2->Height();
-  const float r = static_cast<float>(W0) / static_cast<float>(H0);
-  const double ratio = r;
   Image1->SetAutoSize(false);
-  int width = W0;
-  int height = H0;
-  int left;
-  int top;
-  auto fitWidth = [&] {
-    width = PW;
-    height = static_cast<int>(width / ratio);
-    top = Half(PH - height);
-    left = 0;
-  };
-  auto fitHeight = [&] {
-    height = PH;
-    width = static_cast<int>(height * ratio);
-    top = 0;
-    left = Half(PW - width);
-  };
-  if (PW < W0) {
-    fitWidth();
-    if (PH < height) fitHeight();
-  } else if (PH < H0) {
-    fitHeight();
-    if (PW < width) fitWidth();
-  } else {
-    top = Half(PH - H0);
-    left = Half(PW - W0);
-  }
-  Image1->SetBounds(left, top, width, height);
+  const TRect bounds = FittedBounds(W0, H0, Panel2->Width(), Panel2->Height());
+  Image1->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
 }
 
 void TForm1::NaturalLayout(int W0, int H0) {

@@ -13,6 +13,7 @@
 #include "framework/sys_utils.h"
 #include "picture/bitmap.h"
 #include "picture/file_formats_list.h"
+#include "picture/fitted_copy.h"
 #include "picture/graphic.h"
 #include "picture/jpeg_image.h"
 #include "platform/path_conversion.h"
@@ -92,6 +93,7 @@ struct TPicturePreloader::Entry {
   State Status = Queued;
   bool Urgent = false;
   std::unique_ptr<TGraphic> Graphic;
+  std::unique_ptr<TBitmap> Fitted;  // the filtered copy for the screen, when one was made
 };
 
 TPicturePreloader::TPicturePreloader() : TPicturePreloader(TOptions{}) {}
@@ -160,6 +162,7 @@ bool TPicturePreloader::Holds(const EntryPtr& E) const {
 
 void TPicturePreloader::Drop(const EntryPtr& E, std::vector<std::unique_ptr<TGraphic>>& Trash) {
   if (E->Graphic) Trash.push_back(std::move(E->Graphic));
+  if (E->Fitted) Trash.push_back(std::move(E->Fitted));
 }
 
 void TPicturePreloader::Request(const std::string& Path) {
@@ -182,7 +185,8 @@ void TPicturePreloader::Request(const std::string& Path) {
   wake_.notify_all();
 }
 
-void TPicturePreloader::Want(const std::string& Shown, const std::vector<std::string>& Neighbours) {
+void TPicturePreloader::Want(const std::string& Shown, const std::vector<std::string>& Neighbours,
+                             TShownSizeFunction ShownSize) {
   // Resolve and stat everything before taking the lock: the worker never waits for the file system
   // on our account.
   struct Wish {
@@ -224,6 +228,7 @@ void TPicturePreloader::Want(const std::string& Shown, const std::vector<std::st
       if (std::find(next.begin(), next.end(), e) == next.end()) Drop(e, trash);
     }
     entries_ = std::move(next);
+    shown_size_ = std::move(ShownSize);
     last_want_ = std::chrono::steady_clock::now();
     if (!shown_once_) {
       shown_once_ = true;
@@ -253,6 +258,14 @@ TGraphic* TPicturePreloader::Find(const std::string& Path, TWait Wait) {
   // A picture left out meanwhile is never Ready: its decode is thrown away.
   if (entry->Status != Entry::Ready || !(entry->Stamp == *stamp)) return nullptr;
   return entry->Graphic.get();
+}
+
+std::unique_ptr<TBitmap> TPicturePreloader::TakeFittedCopy(const TGraphic* Graphic) {
+  if (Graphic == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const EntryPtr& e : entries_)
+    if (e->Graphic.get() == Graphic) return std::move(e->Fitted);
+  return nullptr;
 }
 
 std::size_t TPicturePreloader::HeldCount() {
@@ -301,8 +314,9 @@ TPicturePreloader::EntryPtr TPicturePreloader::NextJob(std::unique_lock<std::mut
   }
 }
 
-void TPicturePreloader::Decode(const EntryPtr& E) {
+void TPicturePreloader::Decode(const EntryPtr& E, const TShownSizeFunction& ShownSize) {
   std::unique_ptr<TGraphic> graphic;
+  std::unique_ptr<TBitmap> fitted;
   std::optional<TFileStamp> stamp;
   try {
     // Never block on a FIFO or device: open without waiting and refuse anything not a regular file.
@@ -322,7 +336,17 @@ void TPicturePreloader::Decode(const EntryPtr& E) {
     // The display step reads the file itself and meets the same failure there.
     graphic.reset();
   }
+  if (graphic && stamp && ShownSize) {
+    try {
+      const TShownSize size = ShownSize(graphic->ImageWidth(), graphic->ImageHeight());
+      fitted = TFittedCopy::Make(*graphic, size.Width, size.Height);
+    } catch (...) {
+      // Without the copy the display step filters the picture itself.
+      fitted.reset();
+    }
+  }
   std::unique_ptr<TGraphic> unused;  // freed outside the lock
+  std::unique_ptr<TBitmap> unusedCopy;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     decoding_.reset();
@@ -330,10 +354,12 @@ void TPicturePreloader::Decode(const EntryPtr& E) {
     if (!Holds(E) || !graphic || !stamp) {
       E->Status = Entry::Failed;
       unused = std::move(graphic);
+      unusedCopy = std::move(fitted);
     } else {
       if (E->Urgent) quiet_until_ = std::chrono::steady_clock::now() + options_.AfterRequest;
       E->Stamp = *stamp;
       E->Graphic = std::move(graphic);
+      E->Fitted = std::move(fitted);
       E->Status = Entry::Ready;
     }
   }
@@ -349,6 +375,7 @@ void TPicturePreloader::Run() {
     decoding_ = job;
     ++decodes_;
     const bool urgent = job->Urgent;
+    const TShownSizeFunction shownSize = shown_size_;
     lock.unlock();
     if (!urgent && options_.LowerPriority && !lowered_) {
       // Neighbours are decoded at a lower priority than the window's thread (this thread only),
@@ -359,7 +386,7 @@ void TPicturePreloader::Run() {
       if (errno == 0) setpriority(PRIO_PROCESS, self, std::min(nice + kLowerBy, 19));
       lowered_ = true;
     }
-    Decode(job);
+    Decode(job, shownSize);
     lock.lock();
   }
   lock.unlock();

@@ -22,6 +22,7 @@
 
 namespace lumivane {
 
+class TBitmap;
 class TGraphic;
 class TGraphicClass;
 class TStream;
@@ -68,13 +69,25 @@ class TPicturePreloader {
   TPicturePreloader(const TPicturePreloader&) = delete;
   TPicturePreloader& operator=(const TPicturePreloader&) = delete;
 
+  // The size on screen of a picture of Width x Height; 0 x 0 when it is not drawn smaller.
+  struct TShownSize {
+    int Width = 0;
+    int Height = 0;
+  };
+  using TShownSizeFunction = std::function<TShownSize(int Width, int Height)>;
+
   // Decodes this file at once, before any neighbour (the picture named on the command line, while
   // the window is being built). It is held until a later Want leaves it out.
   void Request(const std::string& Path);
   // What to hold from now on: the picture on display, kept when held but never decoded for its
   // own sake (the display step has it already), and its neighbours, most likely first. Everything
   // else is dropped; a decode under way for something else is thrown away when it ends.
-  void Want(const std::string& Shown, const std::vector<std::string>& Neighbours);
+  //
+  // ShownSize, when given, tells the size a picture of a given size is drawn at on screen; the
+  // worker then also makes the filtered copy the display draws from (see TFittedCopy), so that
+  // showing a neighbour costs no filtering.
+  void Want(const std::string& Shown, const std::vector<std::string>& Neighbours,
+            TShownSizeFunction ShownSize = {});
   // Whether Find waits for a decode of the file that is not finished yet. A key never waits: the
   // worker runs at a lower priority, and in a burst the next key is already queued.
   enum TWait {
@@ -85,6 +98,9 @@ class TPicturePreloader {
   // was read with; null otherwise. The picture belongs to the preloader and stays valid until the
   // next Want.
   TGraphic* Find(const std::string& Path, TWait Wait);
+  // The filtered copy made with a picture that Find handed out, handed over once; null when none
+  // was made.
+  std::unique_ptr<TBitmap> TakeFittedCopy(const TGraphic* Graphic);
 
   // Pictures held or being decoded right now (a decode being thrown away included).
   std::size_t HeldCount();
@@ -112,7 +128,7 @@ class TPicturePreloader {
   // Moves a held picture out to be freed outside the lock; the caller then removes the entry.
   void Drop(const EntryPtr& E, std::vector<std::unique_ptr<TGraphic>>& Trash);
   EntryPtr NextJob(std::unique_lock<std::mutex>& Lock);
-  void Decode(const EntryPtr& E);
+  void Decode(const EntryPtr& E, const TShownSizeFunction& ShownSize);
   void Run();
 
   TOptions options_;
@@ -122,7 +138,8 @@ class TPicturePreloader {
   std::vector<EntryPtr> entries_;  // held or queued, most wanted first
   EntryPtr decoding_;              // the entry the worker decodes now
   std::chrono::steady_clock::time_point last_want_{};
-  bool shown_once_ = false;  // a picture has been shown
+  bool shown_once_ = false;        // a picture has been shown
+  TShownSizeFunction shown_size_;  // from the last Want
   // After a requested picture no neighbour is decoded for a while: the window is being shown.
   std::chrono::steady_clock::time_point quiet_until_{};
   std::size_t decodes_ = 0;

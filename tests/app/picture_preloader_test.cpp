@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -25,6 +26,7 @@
 #include "framework/application.h"
 #include "framework/status_bar.h"
 #include "picture/bitmap.h"
+#include "picture/fitted_copy.h"
 #include "picture/graphic.h"
 #include "picture/image.h"
 #include "platform/current_directory.h"
@@ -37,15 +39,18 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 // A 24-bit bottom-up bitmap file of one colour (0xRRGGBB).
-void WriteBmp(const fs::path& path, int width, int height, uint32_t colour) {
+// A 24-bit bitmap file of one colour or, striped, of fine stripes in that colour and its inverse
+// (what shows any difference in how a picture is shrunk).
+void WriteBmp(const fs::path& path, int width, int height, uint32_t colour, bool striped = false) {
   const int rowBytes = (width * 3 + 3) & ~3;
   std::string pixels(static_cast<size_t>(rowBytes) * height, '\0');
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
+      const uint32_t c = striped && (x / 3 + y / 2) % 2 != 0 ? ~colour : colour;
       char* p = pixels.data() + static_cast<size_t>(y) * rowBytes + x * 3;
-      p[0] = static_cast<char>(colour & 0xFF);
-      p[1] = static_cast<char>((colour >> 8) & 0xFF);
-      p[2] = static_cast<char>((colour >> 16) & 0xFF);
+      p[0] = static_cast<char>(c & 0xFF);
+      p[1] = static_cast<char>((c >> 8) & 0xFF);
+      p[2] = static_cast<char>((c >> 16) & 0xFF);
     }
   std::string file = "BM";
   auto le = [&file](uint32_t v, int bytes) {
@@ -74,6 +79,10 @@ class PreloaderTest : public ::testing::Test {
   std::string Path(const std::string& name) { return NativeToProgramPath((dir_ / name).string()); }
   std::string Bmp(const std::string& name, int width, int height, uint32_t colour = 0x808080) {
     WriteBmp(dir_ / name, width, height, colour);
+    return Path(name);
+  }
+  std::string StripedBmp(const std::string& name, int width, int height, uint32_t colour) {
+    WriteBmp(dir_ / name, width, height, colour, true);
     return Path(name);
   }
   static int WidthOf(TGraphic* g) { return g == nullptr ? -1 : g->ImageWidth(); }
@@ -184,6 +193,34 @@ TEST_F(PreloaderTest, NeighboursWaitAfterTheFirstPictureIsShown) {
   }
   EXPECT_EQ(preloader.Find(next, TPicturePreloader::WaitNever), nullptr);
   EXPECT_EQ(WidthOf(preloader.Find(next, TPicturePreloader::WaitAlways)), 12);
+}
+
+// A neighbour is made ready for the screen too: its filtered copy at the size the window will
+// draw it, the same pixels the display step would make, handed over once.
+TEST_F(PreloaderTest, MakesTheFittedCopyOfANeighbourAtTheSizeItIsShown) {
+  const std::string shown = Bmp("a.bmp", 10, 10);
+  const std::string next = StripedBmp("b.bmp", 300, 200, 0x2060A0);
+  const std::string small = Bmp("c.bmp", 20, 10);
+  TPicturePreloader preloader(Eager());
+  preloader.Want(shown, {next, small}, [](int w, int h) {
+    return TPicturePreloader::TShownSize{std::min(w, 100), std::min(h, 66)};
+  });
+  preloader.WaitIdle();
+  TGraphic* decoded = preloader.Find(next, TPicturePreloader::WaitNever);
+  ASSERT_NE(decoded, nullptr);
+  std::unique_ptr<TBitmap> copy = preloader.TakeFittedCopy(decoded);
+  ASSERT_NE(copy, nullptr);
+  ASSERT_EQ(copy->ImageWidth(), 100);
+  ASSERT_EQ(copy->ImageHeight(), 66);
+  std::unique_ptr<TBitmap> own = TFittedCopy::Make(*decoded, 100, 66);
+  ASSERT_NE(own, nullptr);
+  for (int y = 0; y < 66; ++y)
+    ASSERT_EQ(std::memcmp(copy->ScanLine(y), own->ScanLine(y), 100 * 4), 0) << "row " << y;
+  EXPECT_EQ(preloader.TakeFittedCopy(decoded), nullptr) << "handed over once";
+  // A picture that is not drawn smaller has no copy.
+  TGraphic* fits = preloader.Find(small, TPicturePreloader::WaitNever);
+  ASSERT_NE(fits, nullptr);
+  EXPECT_EQ(preloader.TakeFittedCopy(fits), nullptr);
 }
 
 TEST_F(PreloaderTest, WorkForAPictureLeftOutIsThrownAway) {
@@ -326,6 +363,31 @@ TEST_F(AheadWindowTest, SteppingShowsTheSameWithAndWithoutDecodingAhead) {
     ASSERT_TRUE(Pixels(ahead) == Pixels(plain));
   }
   EXPECT_GE(ahead->Preloader()->DecodeCount(), 3u);
+}
+
+// Pictures shrunk to fit are drawn from the copy made with them ahead: the window shows exactly
+// what it shows when it filters them itself.
+TEST_F(AheadWindowTest, FittedPicturesLookTheSameFromACopyMadeAhead) {
+  StripedBmp("a.bmp", 1500, 1000, 0xC03010);
+  StripedBmp("b.bmp", 900, 1400, 0x10A0C0);
+  StripedBmp("c.bmp", 2000, 700, 0x808020);
+  TForm1* plain = Open(false);
+  TForm1* ahead = Open(true);
+  for (TForm1* form : {plain, ahead}) {
+    form->SetBounds(0, 0, 900, 700);
+    form->FileListBox1->SetItemIndex(0);
+    form->FileListBox1Click(form->FileListBox1);
+  }
+  for (const uint16_t key : {VK_NEXT, VK_NEXT, VK_PRIOR}) {
+    ahead->Preloader()->WaitIdle();
+    for (TForm1* form : {plain, ahead}) {
+      uint16_t k = key;
+      form->FormKeyDown(form, k, TShiftState{});
+      Application->ProcessMessages();
+    }
+    ASSERT_EQ(State(ahead), State(plain));
+    ASSERT_TRUE(Pixels(ahead) == Pixels(plain));
+  }
 }
 
 // The display step takes a picture decoded ahead instead of reading its file again. The file is
