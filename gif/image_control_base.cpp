@@ -1,7 +1,5 @@
 #include "gif/image_control_base.h"
 
-#include <algorithm>
-
 #include "framework/application.h"
 #include "framework/form.h"
 #include "framework/thread.h"
@@ -129,14 +127,7 @@ void TImageControlBase::PaintWindow(HDC DC) {
 void TImageControlBase::PaintBufferedInto(HDC DC) {
   // Only the part of the client that DC can show is buffered: a control far larger than its window
   // costs what is on screen.
-  RECT visible{0, 0, ClientWidth(), ClientHeight()};
-  RECT box{};
-  const int region = GetClipBox(DC, &box);
-  if (region == NULLREGION) return;
-  if (region != RGN_ERROR) {
-    visible = RECT{std::max(visible.left, box.left), std::max(visible.top, box.top),
-                   std::min(visible.right, box.right), std::min(visible.bottom, box.bottom)};
-  }
+  const RECT visible = VisiblePartOf(DC, RECT{0, 0, ClientWidth(), ClientHeight()});
   const int width = visible.right - visible.left;
   const int height = visible.bottom - visible.top;
   if (width <= 0 || height <= 0) return;

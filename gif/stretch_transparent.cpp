@@ -1,7 +1,5 @@
 #include "gif/stretch_transparent.h"
 
-#include <algorithm>
-
 #include "framework/canvas.h"
 #include "picture/bitmap.h"
 #include "platform/gdi/gdi.h"
@@ -44,25 +42,14 @@ class TScratchSurface {
   HPALETTE palette_ = nullptr;
 };
 
-// The part of the destination rectangle that can be drawn on: all of it when the context cannot say.
-TRect VisiblePart(HDC dst, int x, int y, int width, int height) {
-  const TRect whole = Rect(x, y, x + width, y + height);
-  RECT box{};
-  const int region = GetClipBox(dst, &box);
-  if (region == RGN_ERROR) return whole;
-  if (region == NULLREGION) return TRect{};
-  const TRect visible = Rect(std::max<int>(whole.Left, box.left), std::max<int>(whole.Top, box.top),
-                             std::min<int>(whole.Right, box.right), std::min<int>(whole.Bottom, box.bottom));
-  return visible.Width() > 0 && visible.Height() > 0 ? visible : TRect{};
-}
-
 // Draws through a monochrome mask: where the source has MaskColor the destination stays. Only the
 // visible part of the destination is worked on, and the source is first sampled to that size (the
 // stretches here pick one source pixel per destination pixel), so a large bitmap drawn small or
 // mostly off the target costs what is drawn, not what the bitmap holds.
 void MaskedStretch(HDC dst, int x, int y, int width, int height, HDC src, const TRect& source,
                    COLORREF maskColor, HPALETTE palette) {
-  const TRect visible = VisiblePart(dst, x, y, width, height);
+  const RECT part = VisiblePartOf(dst, RECT{x, y, x + width, y + height});
+  const TRect visible = Rect(part.left, part.top, part.right, part.bottom);
   const int vw = visible.Width();
   const int vh = visible.Height();
   if (vw <= 0 || vh <= 0) return;

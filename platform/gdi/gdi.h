@@ -72,7 +72,10 @@ int GetMapMode(HDC dc);
 // coordinates (null removes the clip). Both return NULLREGION, SIMPLEREGION or RGN_ERROR.
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int SelectClipRect(HDC dc, const RECT* deviceRect);
-int GetClipBox(HDC dc, RECT* logicalRect);                // visible part of the target, logical coordinates
+int GetClipBox(HDC dc, RECT* logicalRect);  // visible part of the target, logical coordinates
+// The part of Rect (logical coordinates) that drawing on dc can reach: an empty rectangle when none
+// of it can, Rect itself when dc cannot say.
+RECT VisiblePartOf(HDC dc, const RECT& rect);
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);  // returns the colour set
 COLORREF GetPixel(HDC dc, int x, int y);                  // CLR_INVALID outside the target
 

@@ -354,6 +354,14 @@ int GetClipBox(HDC dc, RECT* logicalRect) {
   return SIMPLEREGION;
 }
 
+RECT VisiblePartOf(HDC dc, const RECT& rect) {
+  RECT box{};
+  const int region = GetClipBox(dc, &box);
+  if (region == RGN_ERROR) return rect;
+  const RECT visible = Intersect(rect, box);
+  return region == NULLREGION || IsEmpty(visible) ? RECT{} : visible;
+}
+
 // ---- pixels --------------------------------------------------------------------------------
 
 namespace {
