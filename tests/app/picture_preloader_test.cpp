@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/main_window.h"
@@ -328,6 +329,25 @@ class AheadWindowTest : public PreloaderTest {
          std::to_string(r.Bottom) + (form->Image1->Visible() ? " shown" : " hidden");
     return s;
   }
+  // A window without and one with decoding ahead, both 900 x 700 and showing the folder's first
+  // picture.
+  std::pair<TForm1*, TForm1*> OpenBoth() {
+    TForm1* plain = Open(false);
+    TForm1* ahead = Open(true);
+    for (TForm1* form : {plain, ahead}) {
+      form->SetBounds(0, 0, 900, 700);
+      form->FileListBox1->SetItemIndex(0);
+      form->FileListBox1Click(form->FileListBox1);
+    }
+    return {plain, ahead};
+  }
+  static void PressInBoth(TForm1* plain, TForm1* ahead, uint16_t key) {
+    for (TForm1* form : {plain, ahead}) {
+      uint16_t k = key;
+      form->FormKeyDown(form, k, TShiftState{});
+      Application->ProcessMessages();
+    }
+  }
   static QImage Pixels(TForm1* form) {
     return form->Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
   }
@@ -340,24 +360,14 @@ TEST_F(AheadWindowTest, SteppingShowsTheSameWithAndWithoutDecodingAhead) {
   Bmp("c.bmp", 200, 900, 0x0000FF);
   std::ofstream(dir_ / "d.bmp") << "BMbroken";
   Bmp("e.bmp", 640, 480, 0xFFFF00);
-  TForm1* plain = Open(false);
-  TForm1* ahead = Open(true);
-  for (TForm1* form : {plain, ahead}) {
-    form->SetBounds(0, 0, 900, 700);
-    form->FileListBox1->SetItemIndex(0);
-    form->FileListBox1Click(form->FileListBox1);
-  }
+  const auto [plain, ahead] = OpenBoth();
   const uint16_t keys[] = {VK_NEXT,  VK_NEXT, VK_NEXT,  VK_NEXT, VK_PRIOR,
                            VK_PRIOR, VK_NEXT, VK_PRIOR, VK_PRIOR};
   int step = 0;
   for (uint16_t key : keys) {
     ahead->Preloader()->WaitIdle();  // the neighbour is ready, as at a person's pace
     if (step == 5) WriteBmp(dir_ / "b.bmp", 120, 100, 0x00FFFF);  // changed after it was decoded ahead
-    for (TForm1* form : {plain, ahead}) {
-      uint16_t k = key;
-      form->FormKeyDown(form, k, TShiftState{});
-      Application->ProcessMessages();
-    }
+    PressInBoth(plain, ahead, key);
     SCOPED_TRACE("step " + std::to_string(step++));
     ASSERT_EQ(State(ahead), State(plain));
     ASSERT_TRUE(Pixels(ahead) == Pixels(plain));
@@ -371,20 +381,10 @@ TEST_F(AheadWindowTest, FittedPicturesLookTheSameFromACopyMadeAhead) {
   StripedBmp("a.bmp", 1500, 1000, 0xC03010);
   StripedBmp("b.bmp", 900, 1400, 0x10A0C0);
   StripedBmp("c.bmp", 2000, 700, 0x808020);
-  TForm1* plain = Open(false);
-  TForm1* ahead = Open(true);
-  for (TForm1* form : {plain, ahead}) {
-    form->SetBounds(0, 0, 900, 700);
-    form->FileListBox1->SetItemIndex(0);
-    form->FileListBox1Click(form->FileListBox1);
-  }
+  const auto [plain, ahead] = OpenBoth();
   for (const uint16_t key : {VK_NEXT, VK_NEXT, VK_PRIOR}) {
     ahead->Preloader()->WaitIdle();
-    for (TForm1* form : {plain, ahead}) {
-      uint16_t k = key;
-      form->FormKeyDown(form, k, TShiftState{});
-      Application->ProcessMessages();
-    }
+    PressInBoth(plain, ahead, key);
     ASSERT_EQ(State(ahead), State(plain));
     ASSERT_TRUE(Pixels(ahead) == Pixels(plain));
   }
