@@ -31,7 +31,9 @@ lumivane_build "$LUMIVANE_SOURCE/build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -
 echo "== framework and animation suites under the thread sanitizer"
 # The animated control's asynchronous drawing (not used by the viewer) has a known race between
 # the worker's frame step and the main thread's paint; its test is left out until that is fixed.
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$LUMIVANE_SOURCE/tools/tsan.supp"
+# Qt is not built with the sanitizer, so its own memory traffic (the raster engine hands blending
+# jobs to its thread pool through locks the sanitizer cannot see) is left out; our code stays checked.
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=$LUMIVANE_SOURCE/tools/tsan.supp"
 "$LUMIVANE_SOURCE/build/tsan/tests/framework/framework_tests"
 "$LUMIVANE_SOURCE/build/tsan/tests/gif_animator/gif_animator_tests" \
   --gtest_filter='-GIFAnimatorTest.AsynchronousDrawingPaintsOnTheTimerThreadAndNotifiesOnTheMainThread'
