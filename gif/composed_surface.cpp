@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
+#include <vector>
 
 #include "gif/dib_stream.h"
 #include "gif/gif_frame.h"
@@ -20,23 +23,42 @@ uint32_t PixelOf(TColor color) {
   return kOpaque | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
+// The colour index at column x of a row of Depth-bit indices.
+template <int Depth>
+unsigned IndexAt(const uint8_t* source, int x) {
+  if constexpr (Depth == 8) {
+    return source[x];
+  } else if constexpr (Depth == 4) {
+    return (source[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+  } else {
+    return (source[x >> 3] >> (7 - (x & 7))) & 1;
+  }
+}
+
+// The frame columns that a row copy reads: a run of consecutive columns from First, or one listed
+// column per surface pixel when the surface samples the screen.
+struct TFrameColumns {
+  int First = 0;
+  const int* Listed = nullptr;
+  int operator[](int i) const { return Listed != nullptr ? Listed[i] : First + i; }
+};
+
 // Copies one row of indices through the colour lookup, leaving out the transparent entries.
 template <int Depth>
-void CopyRow(const uint8_t* source, int first, int count, uint32_t* target, const uint32_t* colors,
-             const bool* transparent, bool anyTransparent) {
+void CopyRow(const uint8_t* source, TFrameColumns columns, int count, uint32_t* target,
+             const uint32_t* colors, const bool* transparent, bool anyTransparent) {
   for (int i = 0; i < count; ++i) {
-    const int x = first + i;
-    unsigned index;
-    if constexpr (Depth == 8) {
-      index = source[x];
-    } else if constexpr (Depth == 4) {
-      index = (source[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-    } else {
-      index = (source[x >> 3] >> (7 - (x & 7))) & 1;
-    }
+    const unsigned index = IndexAt<Depth>(source, columns[i]);
     if (anyTransparent && transparent[index]) continue;
     target[i] = colors[index];
   }
+}
+
+// The first position in a non-decreasing list at or after Value.
+int FirstAtOrAfter(const std::vector<int>& list, int64_t value) {
+  if (value <= INT32_MIN) return 0;
+  if (value > INT32_MAX) return static_cast<int>(list.size());
+  return static_cast<int>(std::lower_bound(list.begin(), list.end(), static_cast<int>(value)) - list.begin());
 }
 
 }  // namespace
@@ -58,12 +80,18 @@ std::unique_ptr<TBitmap> TComposedSurface::NewBitmap(int Width, int Height) {
   return bitmap;
 }
 
-TComposedSurface::TComposedSurface(TBitmap& Bitmap) {
+TComposedSurface::TComposedSurface(TBitmap& Bitmap, const TScreenSampling* Sampling) {
   if (Bitmap.IsEmpty()) return;
   const DIBSECTION& d = Bitmap.ImageDescription();
   if (d.dsBm.bmBits == nullptr || d.dsBm.bmBitsPixel != 32 || d.dsBmih.biCompression != BI_RGB) return;
   width_ = d.dsBm.bmWidth;
   height_ = std::abs(d.dsBm.bmHeight);
+  if (Sampling != nullptr &&
+      (std::ssize(Sampling->Columns) != width_ || std::ssize(Sampling->Rows) != height_)) {
+    width_ = height_ = 0;
+    return;
+  }
+  sampling_ = Sampling;
   const int64_t stride = d.dsBm.bmWidthBytes;
   auto* memory = static_cast<uint8_t*>(d.dsBm.bmBits);
   if (d.dsBmih.biHeight < 0) {
@@ -75,12 +103,24 @@ TComposedSurface::TComposedSurface(TBitmap& Bitmap) {
   }
 }
 
+std::pair<int, int> TComposedSurface::ColumnsShowing(int64_t First, int64_t Last) const {
+  if (sampling_ != nullptr)
+    return {FirstAtOrAfter(sampling_->Columns, First), FirstAtOrAfter(sampling_->Columns, Last)};
+  return {static_cast<int>(std::clamp<int64_t>(First, 0, width_)),
+          static_cast<int>(std::clamp<int64_t>(Last, 0, width_))};
+}
+
+std::pair<int, int> TComposedSurface::RowsShowing(int64_t First, int64_t Last) const {
+  if (sampling_ != nullptr)
+    return {FirstAtOrAfter(sampling_->Rows, First), FirstAtOrAfter(sampling_->Rows, Last)};
+  return {static_cast<int>(std::clamp<int64_t>(First, 0, height_)),
+          static_cast<int>(std::clamp<int64_t>(Last, 0, height_))};
+}
+
 void TComposedSurface::Fill(const TRect& Rect, TColor Color) {
   if (!Valid()) return;
-  const int left = std::max(Rect.Left, 0);
-  const int right = std::min(Rect.Right, width_);
-  const int top = std::max(Rect.Top, 0);
-  const int bottom = std::min(Rect.Bottom, height_);
+  const auto [left, right] = ColumnsShowing(Rect.Left, Rect.Right);
+  const auto [top, bottom] = RowsShowing(Rect.Top, Rect.Bottom);
   if (left >= right || top >= bottom) return;
   const uint32_t pixel = PixelOf(Color);
   for (int y = top; y < bottom; ++y) std::fill(Row(y) + left, Row(y) + right, pixel);
@@ -119,24 +159,32 @@ bool TComposedSurface::DrawFrame(TGIFFrame& Frame, int X, int Y, bool UseTranspa
   const int64_t stride = d.dsBm.bmWidthBytes;
   const auto* memory = static_cast<const uint8_t*>(d.dsBm.bmBits);
   const bool bottomUp = d.dsBmih.biHeight > 0;
-  const int firstX = std::max(0, -X);
-  const int lastX = std::min(frameWidth, width_ - X);
-  const int firstY = std::max(0, -Y);
-  const int lastY = std::min(frameHeight, height_ - Y);
-  if (firstX >= lastX || firstY >= lastY) return true;
-  for (int y = firstY; y < lastY; ++y) {
+  const auto [firstColumn, lastColumn] = ColumnsShowing(X, int64_t{X} + frameWidth);
+  const auto [firstRow, lastRow] = RowsShowing(Y, int64_t{Y} + frameHeight);
+  if (firstColumn >= lastColumn || firstRow >= lastRow) return true;
+  const int count = lastColumn - firstColumn;
+
+  // The frame column under each surface column; a run of consecutive screen columns needs no list.
+  TFrameColumns columns{ScreenColumn(firstColumn) - X, nullptr};
+  std::vector<int> listed;
+  if (ScreenColumn(lastColumn - 1) - ScreenColumn(firstColumn) != count - 1) {
+    listed.resize(count);
+    for (int i = 0; i < count; ++i) listed[i] = ScreenColumn(firstColumn + i) - X;
+    columns.Listed = listed.data();
+  }
+  for (int j = firstRow; j < lastRow; ++j) {
+    const int y = ScreenRow(j) - Y;
     const uint8_t* source = memory + (bottomUp ? frameHeight - 1 - y : y) * stride;
-    uint32_t* target = Row(Y + y) + X + firstX;
-    const int count = lastX - firstX;
+    uint32_t* target = Row(j) + firstColumn;
     switch (depth) {
       case 8:
-        CopyRow<8>(source, firstX, count, target, colors.data(), transparent.data(), anyTransparent);
+        CopyRow<8>(source, columns, count, target, colors.data(), transparent.data(), anyTransparent);
         break;
       case 4:
-        CopyRow<4>(source, firstX, count, target, colors.data(), transparent.data(), anyTransparent);
+        CopyRow<4>(source, columns, count, target, colors.data(), transparent.data(), anyTransparent);
         break;
       default:
-        CopyRow<1>(source, firstX, count, target, colors.data(), transparent.data(), anyTransparent);
+        CopyRow<1>(source, columns, count, target, colors.data(), transparent.data(), anyTransparent);
         break;
     }
   }

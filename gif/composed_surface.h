@@ -2,9 +2,12 @@
 // The 32-bit surface on which the frames of a GIF are composed. Its pixels are written directly:
 // the surface is created from fresh memory that nothing fills in advance, the background fill is
 // the first write, and frames are copied onto it from their colour indices, with no temporary
-// surface in between.
+// surface in between. A surface may hold a sample of the screen rather than all of it: the pixels
+// that a shrunk or partly visible drawing of the screen shows, and nothing else.
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "framework/types.h"
 
@@ -13,14 +16,24 @@ namespace lumivane {
 class TBitmap;
 class TGIFFrame;
 
+// Which screen pixels a sampled surface holds: its column i is screen column Columns[i] and its row
+// j is screen row Rows[j]. Neither list decreases, and every entry lies on the screen.
+struct TScreenSampling {
+  std::vector<int> Columns;
+  std::vector<int> Rows;
+  bool operator==(const TScreenSampling&) const = default;
+};
+
 class TComposedSurface {
  public:
   // A bitmap holding a new top-down 32-bit DIB section of Width x Height pixels; null when the
   // size is empty or the memory cannot be had.
   static std::unique_ptr<TBitmap> NewBitmap(int Width, int Height);
 
-  // Works on Bitmap's pixels when it is a 32-bit DIB section (see Valid).
-  explicit TComposedSurface(TBitmap& Bitmap);
+  // Works on Bitmap's pixels when it is a 32-bit DIB section (see Valid). With a Sampling, the
+  // bitmap holds those screen pixels (its size must be the lists' lengths); without one, it is the
+  // screen itself. Rectangles and positions below are in screen pixels either way.
+  explicit TComposedSurface(TBitmap& Bitmap, const TScreenSampling* Sampling = nullptr);
 
   bool Valid() const { return bits_ != nullptr; }
   int Width() const { return width_; }
@@ -37,6 +50,13 @@ class TComposedSurface {
 
  private:
   uint32_t* Row(int y) const { return reinterpret_cast<uint32_t*>(bits_ + static_cast<int64_t>(y) * step_); }
+  // The surface columns (or rows) that show screen positions First..Last-1.
+  std::pair<int, int> ColumnsShowing(int64_t First, int64_t Last) const;
+  std::pair<int, int> RowsShowing(int64_t First, int64_t Last) const;
+  int ScreenColumn(int i) const { return sampling_ ? sampling_->Columns[i] : i; }
+  int ScreenRow(int j) const { return sampling_ ? sampling_->Rows[j] : j; }
+
+  const TScreenSampling* sampling_ = nullptr;
 
   uint8_t* bits_ = nullptr;  // the top row
   int64_t step_ = 0;         // bytes from one row to the next one down

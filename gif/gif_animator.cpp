@@ -1,5 +1,8 @@
 #include "gif/gif_animator.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "framework/application.h"
 #include "framework/win_control.h"
 #include "gif/composed_surface.h"
@@ -61,7 +64,8 @@ TGIFAnimator::~TGIFAnimator() {
   SetAnimate(false);
   // A tick already running on the timer thread still uses the frames and the image.
   frame_timer_->WaitForTick();
-  cached_frame_.reset();
+  cached_.Reset();
+  shown_.Reset();
   image_->OnChange = nullptr;
   WatchedGraphic = nullptr;
   image_.reset();
@@ -147,18 +151,20 @@ TRect TGIFAnimator::FrameBox(int Index) const {
   return Bounds(frame->Origin.X, frame->Origin.Y, frame->FrameWidth(), frame->FrameHeight());
 }
 
-void TGIFAnimator::DrawFrameAt(TBitmap& Target, int Index) const {
+bool TGIFAnimator::DrawFrameAt(TBitmap& Target, const TScreenSampling* Sampling, int Index) const {
   TGIFFrame* frame = image_->FrameAt(Index);
   // Decoded frames are copied straight onto the composition surface; other frames (made from
-  // other graphics) are drawn by the canvas.
-  TComposedSurface surface(Target);
-  if (surface.DrawFrame(*frame, frame->Origin.X, frame->Origin.Y, true)) return;
+  // other graphics) are drawn by the canvas, on the whole screen only.
+  TComposedSurface surface(Target, Sampling);
+  if (surface.DrawFrame(*frame, frame->Origin.X, frame->Origin.Y, true)) return true;
+  if (Sampling != nullptr) return false;
   frame->DrawFrame(Target.Canvas(), FrameBox(Index), true);
+  return true;
 }
 
-void TGIFAnimator::FillBackground(TBitmap& Target, const TRect& Rect) const {
+void TGIFAnimator::FillBackground(TBitmap& Target, const TScreenSampling* Sampling, const TRect& Rect) const {
   TCanvas& canvas = Target.Canvas();
-  TComposedSurface surface(Target);
+  TComposedSurface surface(Target, Sampling);
   if (surface.Valid()) {
     surface.Fill(Rect, static_cast<TColor>(ColorToRGB(canvas.Brush().Color()) & 0xFFFFFF));
   } else {
@@ -197,47 +203,69 @@ int TGIFAnimator::FirstFrameToLayDown(int Index) const {
   return first;
 }
 
-void TGIFAnimator::LayDownFrames(TBitmap& Target, int First, int Index) const {
+bool TGIFAnimator::LayDownFrames(TBitmap& Target, const TScreenSampling* Sampling, int First,
+                                 int Index) const {
   for (int i = First; i < Index; ++i) {
     switch (image_->FrameAt(i)->DisposalMethod) {
       case DisposalUnspecified:
       case DisposalLeave:
-        DrawFrameAt(Target, i);
+        if (!DrawFrameAt(Target, Sampling, i)) return false;
         break;
       case DisposalBackground:
         // At the first frame the background is what the fill laid down already.
-        if (i > First) FillBackground(Target, FrameBox(i));
+        if (i > First) FillBackground(Target, Sampling, FrameBox(i));
         break;
       default:
         break;  // restored to what was before it, or unknown: the frame leaves no trace
     }
   }
+  return true;
+}
+
+void TGIFAnimator::TKeptComposition::Reset() {
+  Bitmap.reset();
+  Index = -1;
+  TransColor = clNone;
+  Sampling.reset();
 }
 
 TBitmap* TGIFAnimator::ComposeFrame(int Index, TColor& TransColor) {
+  return ComposeInto(cached_, Index, nullptr, TransColor);
+}
+
+TBitmap* TGIFAnimator::ComposeInto(TKeptComposition& Kept, int Index, const TScreenSampling* Sampling,
+                                   TColor& TransColor) {
   Index = std::min(Index, image_->FrameCount() - 1);
-  const bool reuse = cached_frame_ != nullptr && cached_index_ == Index - 1 && cached_index_ >= 0 &&
-                     image_->FrameAt(cached_index_)->DisposalMethod != DisposalPrevious;
-  const int width = image_->LogicalWidth();
-  const int height = image_->LogicalHeight();
+  const bool sameSampling = Sampling == nullptr ? !Kept.Sampling.has_value()
+                                                : Kept.Sampling.has_value() && *Kept.Sampling == *Sampling;
+  const bool reuse = Kept.Bitmap != nullptr && sameSampling && Kept.Index == Index - 1 && Kept.Index >= 0 &&
+                     image_->FrameAt(Kept.Index)->DisposalMethod != DisposalPrevious;
+  const int width = Sampling != nullptr ? static_cast<int>(Sampling->Columns.size()) : image_->LogicalWidth();
+  const int height = Sampling != nullptr ? static_cast<int>(Sampling->Rows.size()) : image_->LogicalHeight();
+  const TRect screen = Rect(0, 0, image_->LogicalWidth(), image_->LogicalHeight());
   std::unique_ptr<TBitmap> rebuilt;
   TBitmap* result = nullptr;
   if (reuse) {
-    result = cached_frame_.get();
-    TransColor = cached_trans_color_;
+    result = Kept.Bitmap.get();
+    TransColor = Kept.TransColor;
   } else {
     // A rebuild lays down a full background first, so the kept surface is refilled rather than
     // replaced when its size still fits: fresh pixel memory is costly to touch.
-    if (cached_frame_ != nullptr && cached_frame_->ImageWidth() == width &&
-        cached_frame_->ImageHeight() == height && TComposedSurface(*cached_frame_).Valid()) {
-      rebuilt = std::move(cached_frame_);
+    if (Kept.Bitmap != nullptr && Kept.Bitmap->ImageWidth() == width &&
+        Kept.Bitmap->ImageHeight() == height && TComposedSurface(*Kept.Bitmap).Valid()) {
+      rebuilt = std::move(Kept.Bitmap);
       rebuilt->SetTransparent(false);
       rebuilt->SetTransparentColor(clDefault);
     } else {
-      cached_frame_.reset();
+      Kept.Bitmap.reset();
       rebuilt = TComposedSurface::NewBitmap(width, height);
+      if (rebuilt == nullptr && Sampling != nullptr) {
+        Kept.Reset();
+        return nullptr;
+      }
       if (rebuilt == nullptr) rebuilt = std::make_unique<TBitmap>();
     }
+    Kept.Reset();
     result = rebuilt.get();
   }
 
@@ -251,58 +279,109 @@ TBitmap* TGIFAnimator::ComposeFrame(int Index, TColor& TransColor) {
     oldPalette = SelectPalette(dc, palette, FALSE);
     RealizePalette(dc);
   }
+  bool composed = true;
   try {
     if (reuse) {
       // One step forward: only the previous frame's disposal and the new frame are drawn.
-      if (image_->FrameAt(cached_index_)->DisposalMethod == DisposalBackground) {
-        FillBackground(*result, FrameBox(cached_index_));
+      if (image_->FrameAt(Kept.Index)->DisposalMethod == DisposalBackground) {
+        FillBackground(*result, Sampling, FrameBox(Kept.Index));
       }
     } else {
       canvas.Brush().SetColor(ChooseBackground(*result, TransColor));
-      FillBackground(*result, Rect(0, 0, result->ImageWidth(), result->ImageHeight()));
-      LayDownFrames(*result, FirstFrameToLayDown(Index), Index);
+      FillBackground(*result, Sampling, Sampling != nullptr ? screen : Rect(0, 0, width, height));
+      composed = LayDownFrames(*result, Sampling, FirstFrameToLayDown(Index), Index);
     }
-    DrawFrameAt(*result, Index);
-    if (!reuse && TransColor != clNone && transparent_) {
+    composed = composed && DrawFrameAt(*result, Sampling, Index);
+    if (composed && !reuse && TransColor != clNone && transparent_) {
       result->SetTransparentColor(PaletteColor(TransColor));
       result->SetTransparent(true);
     }
   } catch (...) {
     if (palette != nullptr) SelectPalette(dc, oldPalette, FALSE);
-    throw;  // a rebuilt bitmap is freed with its holder; CachedFrame stays empty then
+    Kept.Reset();
+    throw;  // a rebuilt bitmap is freed with its holder; the kept one is dropped
   }
   if (palette != nullptr) SelectPalette(dc, oldPalette, FALSE);
+  if (!composed) {
+    Kept.Reset();
+    return nullptr;
+  }
 
-  if (rebuilt) cached_frame_ = std::move(rebuilt);
-  cached_index_ = Index;
-  cached_trans_color_ = TransColor;
+  if (rebuilt) Kept.Bitmap = std::move(rebuilt);
+  Kept.Index = Index;
+  Kept.TransColor = TransColor;
+  if (Sampling != nullptr) Kept.Sampling = *Sampling;
   return result;
 }
 
 // ---- painting -------------------------------------------------------------------------------
 
-TRect TGIFAnimator::DestinationFor(const TBitmap& Frame) const {
-  auto& frame = const_cast<TBitmap&>(Frame);
-  const int width = frame.ImageWidth();
-  const int height = frame.ImageHeight();
+TRect TGIFAnimator::DestinationFor(int Width, int Height) const {
   if (stretch_) return Rect(0, 0, ClientWidth(), ClientHeight());
   if (center_) {
     // Integer division truncates toward zero, so a frame larger than the control is cut evenly.
-    return Bounds((ClientWidth() - width) / 2, (ClientHeight() - height) / 2, width, height);
+    return Bounds((ClientWidth() - Width) / 2, (ClientHeight() - Height) / 2, Width, Height);
   }
-  return Rect(0, 0, width, height);
+  return Rect(0, 0, Width, Height);
+}
+
+namespace {
+
+// The screen positions that a point-sampled stretch of Length screen pixels onto Size target
+// pixels from Position shows at target positions First..Last-1: the one under each pixel's centre.
+std::vector<int> SampledPositions(int Length, int Position, int Size, int First, int Last) {
+  std::vector<int> positions;
+  positions.reserve(static_cast<size_t>(std::max(0, Last - First)));
+  for (int d = First; d < Last; ++d) {
+    const int64_t k = int64_t{d} - Position;
+    positions.push_back(static_cast<int>(((2 * k + 1) * Length) / (2 * int64_t{Size})));
+  }
+  return positions;
+}
+
+}  // namespace
+
+bool TGIFAnimator::DrawShownPart() {
+  HDC target = Canvas().Handle();
+  // Area averaging needs every screen pixel, so it is left to the whole-screen drawing.
+  if (GetStretchBltMode(target) == HALFTONE) return false;
+  const int width = image_->LogicalWidth();
+  const int height = image_->LogicalHeight();
+  const TRect dest = DestinationFor(width, height);
+  if (dest.Width() < 1 || dest.Height() < 1) return true;
+  const RECT part = VisiblePartOf(target, RECT{dest.Left, dest.Top, dest.Right, dest.Bottom});
+  if (part.right <= part.left || part.bottom <= part.top) return true;
+  TScreenSampling sampling;
+  sampling.Columns = SampledPositions(width, dest.Left, dest.Width(), part.left, part.right);
+  sampling.Rows = SampledPositions(height, dest.Top, dest.Height(), part.top, part.bottom);
+
+  TColor transColor = clNone;
+  TBitmap* shown = ComposeInto(shown_, frame_index_, &sampling, transColor);
+  if (shown == nullptr) return false;
+  TCanvasGuard locked(shown->Canvas());
+  const int shownWidth = part.right - part.left;
+  const int shownHeight = part.bottom - part.top;
+  if (transColor != clNone && transparent_) {
+    // Unscaled, a colour-keyed copy leaves the same pixels as the masked drawing.
+    TransparentBlt(target, part.left, part.top, shownWidth, shownHeight, shown->Canvas().Handle(), 0, 0,
+                   shownWidth, shownHeight, ColorToRGB(transColor) & 0xFFFFFF);
+  } else {
+    shown->DrawInto(Canvas(), Rect(part.left, part.top, part.right, part.bottom));
+  }
+  return true;
 }
 
 void TGIFAnimator::DrawImage() {
   if (image_->Transparent() || image_->IsEmpty()) CopyParentBackground(this, Canvas());
   if (image_->IsEmpty() || image_->LogicalWidth() < 1 || image_->LogicalHeight() < 1) return;
+  if (DrawShownPart()) return;
   TColor transColor = clNone;
   TBitmap* frame = ComposeFrame(frame_index_, transColor);
   TCanvasGuard locked(frame->Canvas());
-  const TRect dest = DestinationFor(*frame);
+  const int width = frame->ImageWidth();
+  const int height = frame->ImageHeight();
+  const TRect dest = DestinationFor(width, height);
   if (transColor != clNone && transparent_) {
-    const int width = frame->ImageWidth();
-    const int height = frame->ImageHeight();
     if (dest.Width() == width && dest.Height() == height) {
       // Unscaled, a colour-keyed copy leaves the same pixels as the masked drawing, without its
       // four scratch bitmaps of the frame's size.
@@ -386,9 +465,8 @@ void TGIFAnimator::TimerTick(TObject*) {
 void TGIFAnimator::HandleImageChange(TObject*) {
   {
     TStateGuard state(*this);
-    cached_index_ = -1;
-    cached_frame_.reset();
-    cached_trans_color_ = clNone;
+    cached_.Reset();
+    shown_.Reset();
     frame_index_ = image_->ActiveFrameIndex;
     if (frame_index_ >= 0 && image_->FrameCount() > 0) frame_timer_->SetInterval(FrameDelay());
   }

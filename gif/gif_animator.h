@@ -1,12 +1,15 @@
 #pragma once
 // The animated GIF display: a windowless control that shows a TGIFImage and plays its frames on
 // its own animation timer. Every frame is shown composed over the frames before it (with their
-// disposal methods applied) in a kept bitmap of the logical screen, so a step forward draws only
-// the new frame.
+// disposal methods applied) in a kept bitmap, so a step forward draws only the new frame. Painting
+// composes only the screen pixels it shows (the visible part, sampled as the stretch picks them),
+// so a huge screen or one shown small costs what is on show.
 #include <memory>
+#include <optional>
 
 #include "framework/types.h"
 #include "gif/animation_timer.h"
+#include "gif/composed_surface.h"
 #include "gif/gif_image.h"
 #include "gif/image_control_base.h"
 
@@ -56,9 +59,9 @@ class TGIFAnimator : public TImageControlBase {
   void StopAnimation() { SetAnimate(false); }
 
   // The kept composed frame and what goes with it.
-  TBitmap* CachedFrame() const { return cached_frame_.get(); }
-  int CachedIndex() const { return cached_index_; }
-  TColor CachedTransColor() const { return cached_trans_color_; }
+  TBitmap* CachedFrame() const { return cached_.Bitmap.get(); }
+  int CachedIndex() const { return cached_.Index; }
+  TColor CachedTransColor() const { return cached_.TransColor; }
 
   TNotifyEvent OnStart;
   TNotifyEvent OnStop;
@@ -78,14 +81,30 @@ class TGIFAnimator : public TImageControlBase {
   bool CanAutoSize(int& NewWidth, int& NewHeight) override;
 
  private:
+  // A composed frame kept for the next step, and the screen pixels it holds.
+  struct TKeptComposition {
+    std::unique_ptr<TBitmap> Bitmap;
+    int Index = -1;
+    TColor TransColor = clNone;
+    std::optional<TScreenSampling> Sampling;  // none: the whole screen
+
+    void Reset();
+  };
+
+  // Composes frame Index into Kept, the whole screen or only the sampled pixels. Null when a
+  // sampled composition cannot be made (then the whole screen must be composed).
+  TBitmap* ComposeInto(TKeptComposition& Kept, int Index, const TScreenSampling* Sampling,
+                       TColor& TransColor);
   TRect FrameBox(int Index) const;
-  void DrawFrameAt(TBitmap& Target, int Index) const;
-  // Fills Rect with the target canvas's brush colour.
-  void FillBackground(TBitmap& Target, const TRect& Rect) const;
+  // False when the frame can only be drawn through a canvas, which a sampled surface has not.
+  bool DrawFrameAt(TBitmap& Target, const TScreenSampling* Sampling, int Index) const;
+  // Fills Rect (in screen pixels) with the target canvas's brush colour.
+  void FillBackground(TBitmap& Target, const TScreenSampling* Sampling, const TRect& Rect) const;
   TColor ChooseBackground(TBitmap& Bitmap, TColor& TransColor) const;
   int FirstFrameToLayDown(int Index) const;
-  void LayDownFrames(TBitmap& Target, int First, int Index) const;
-  TRect DestinationFor(const TBitmap& Frame) const;
+  bool LayDownFrames(TBitmap& Target, const TScreenSampling* Sampling, int First, int Index) const;
+  TRect DestinationFor(int Width, int Height) const;
+  bool DrawShownPart();
   void SetDrawingFlag(bool& Field, bool Value);
   void StepFrame();
   void RunOnMainThreadIfAsync(const std::function<void()>& Method);
@@ -97,9 +116,8 @@ class TGIFAnimator : public TImageControlBase {
   bool stretch_ = false;
   bool center_ = false;
   bool transparent_ = true;
-  std::unique_ptr<TBitmap> cached_frame_;
-  int cached_index_ = -1;
-  TColor cached_trans_color_ = clNone;
+  TKeptComposition cached_;  // ComposeFrame's, of the whole screen
+  TKeptComposition shown_;   // the painting's, of the screen pixels it shows
   bool async_drawing_ = false;
 };
 

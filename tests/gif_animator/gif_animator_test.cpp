@@ -11,6 +11,7 @@
 #include "framework/form.h"
 #include "gif/gif_animator.h"
 #include "gif/gif_frame.h"
+#include "gif/stretch_transparent.h"
 #include "picture/bitmap.h"
 #include "picture/locked_drawing.h"
 #include "tests/gif_animator/gif_bytes.h"
@@ -204,6 +205,89 @@ TEST_F(GIFAnimatorTest, CenteringCutsALargerFrameEvenlyAndStretchingWins) {
   EXPECT_EQ(kBlueRgb, Shown(0, 0)) << "(4 - 7) / 2 is -1";
   animator_->SetStretch(true);
   EXPECT_EQ(kRedRgb, Shown(0, 0));
+}
+
+// Painting composes only the screen pixels it shows. They must be the pixels that stretching the
+// whole composed screen onto the control shows, for every layout, with and without transparency,
+// and on steps that build on the kept composition.
+TEST_F(GIFAnimatorTest, PaintingShowsWhatTheWholeScreenDrawnOntoTheControlShows) {
+  const auto pattern = [](int Width, int Height, int Seed) {
+    Bytes pixels(static_cast<size_t>(Width * Height));
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>((i * 5 + Seed + i / 3) % 8);
+    return pixels;
+  };
+  struct Layout {
+    int Width, Height;
+    bool Stretch, Center;
+  };
+  const Layout layouts[] = {{5, 4, true, false}, {31, 20, true, false}, {13, 9, true, false},
+                            {6, 5, false, true}, {9, 7, false, false},  {4, 11, true, false}};
+  for (const int firstTransparent : {-1, int{kCyan}}) {
+    FrameDesc full{0, 0, 13, 9, pattern(13, 9, 0), DisposalLeave};
+    full.TransparentIndex = firstTransparent;
+    FrameDesc inner{3, 2, 6, 4, pattern(6, 4, 3), DisposalBackground};
+    inner.TransparentIndex = kGreen;
+    FrameDesc corner{5, 1, 8, 8, pattern(8, 8, 6)};
+    corner.TransparentIndex = kBlack;
+    Load(BuildGif(13, 9, {full, inner, corner}));
+    animator_->SetAutoSize(false);
+    for (const Layout& layout : layouts) {
+      animator_->SetStretch(layout.Stretch);
+      animator_->SetCenter(layout.Center);
+      animator_->SetBounds(10, 10, layout.Width, layout.Height);
+      for (int index = 0; index < 3; ++index) {
+        animator_->SetFrameIndex(index);
+        animator_->Widget()->grab();
+
+        // The whole screen, drawn as a stretch onto a bitmap of the form's colour.
+        TColor trans = clNone;
+        TBitmap* whole = animator_->ComposeFrame(index, trans);
+        TBitmap expected;
+        expected.SetSize(layout.Width, layout.Height);
+        expected.Canvas().Brush().SetColor(kFormColour);
+        expected.Canvas().FillRect(Rect(0, 0, layout.Width, layout.Height));
+        TRect dest = Rect(0, 0, 13, 9);
+        if (layout.Stretch) {
+          dest = Rect(0, 0, layout.Width, layout.Height);
+        } else if (layout.Center) {
+          dest = Bounds((layout.Width - 13) / 2, (layout.Height - 9) / 2, 13, 9);
+        }
+        if (trans != clNone) {
+          StretchTransparent(expected.Canvas(), dest.Left, dest.Top, dest.Width(), dest.Height(), *whole,
+                             Rect(0, 0, 13, 9), trans);
+        } else {
+          whole->DrawInto(expected.Canvas(), dest);
+        }
+        for (int y = 0; y < layout.Height; ++y) {
+          for (int x = 0; x < layout.Width; ++x) {
+            ASSERT_EQ(PixelOf(expected.ImageHandle(), x, y), PixelOf(animator_->PaintBitmap(), x, y))
+                << "frame " << index << " at " << x << "," << y << " in " << layout.Width << "x"
+                << layout.Height
+                << (layout.Stretch  ? " stretched"
+                    : layout.Center ? " centred"
+                                    : "")
+                << (firstTransparent >= 0 ? ", transparent" : "");
+          }
+        }
+      }
+    }
+  }
+}
+
+// A small frame on a huge screen costs what is shown: the screen is never composed whole.
+TEST_F(GIFAnimatorTest, AHugeScreenShownSmallIsNeverComposedWhole) {
+  Load(BuildGif(16000, 16000, {Solid(0, 0, 2000, kBlue)}));
+  animator_->SetAutoSize(false);
+  animator_->SetStretch(true);
+  animator_->SetBounds(10, 10, 100, 100);
+  EXPECT_EQ(kBlueRgb, Shown(5, 5));
+  EXPECT_EQ(0xFFFFFFu, Shown(90, 90)) << "the rest of the screen has the window colour";
+  EXPECT_EQ(nullptr, animator_->CachedFrame());
+
+  // At natural size only the visible corner is composed.
+  animator_->SetStretch(false);
+  EXPECT_EQ(kBlueRgb, Shown(99, 99));
+  EXPECT_EQ(nullptr, animator_->CachedFrame());
 }
 
 TEST_F(GIFAnimatorTest, AsynchronousDrawingPaintsOnTheTimerThreadAndNotifiesOnTheMainThread) {
