@@ -125,39 +125,18 @@ void TImageControlBase::PaintWindow(HDC DC) {
 }
 
 void TImageControlBase::PaintBufferedInto(HDC DC) {
-  // Only the part of the client that DC can show is buffered: a control far larger than its window
-  // costs what is on screen.
-  const RECT visible = VisiblePartOf(DC, RECT{0, 0, ClientWidth(), ClientHeight()});
-  const int width = visible.right - visible.left;
-  const int height = visible.bottom - visible.top;
-  if (width <= 0 || height <= 0) return;
-  HDC screen = GetDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  ReleaseDC(nullptr, screen);
-  if (bitmap == nullptr) return;
-  HDC memory = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  SetViewportOrgEx(memory, -visible.left, -visible.top, nullptr);
-  auto cleanUp = [&] {
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-  };
+  // Every context this control is painted into is an off-screen image already (its own buffer of
+  // the exposed part, or the surface PaintNow takes), and it reaches the screen only when the paint
+  // is whole. A second buffer in between would cost a bitmap of the visible size and a copy for no
+  // visible difference, so the control paints straight into DC.
+  PaintBuffered = true;
   try {
-    PaintBuffered = true;
-    try {
-      PaintWindow(memory);
-    } catch (...) {
-      PaintBuffered = false;
-      throw;
-    }
-    PaintBuffered = false;
-    BitBlt(DC, visible.left, visible.top, width, height, memory, visible.left, visible.top, SRCCOPY);
+    PaintWindow(DC);
   } catch (...) {
-    cleanUp();
+    PaintBuffered = false;
     throw;
   }
-  cleanUp();
+  PaintBuffered = false;
 }
 
 bool TImageControlBase::NotifyPaletteChange() {
