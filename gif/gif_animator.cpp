@@ -355,20 +355,51 @@ bool TGIFAnimator::DrawShownPart() {
   sampling.Columns = SampledPositions(width, dest.Left, dest.Width(), part.left, part.right);
   sampling.Rows = SampledPositions(height, dest.Top, dest.Height(), part.top, part.bottom);
 
+  if (image_->FrameCount() == 1) {
+    // A single frame never steps, so nothing needs keeping.
+    shown_.Reset();
+    return DrawInBands(sampling, part.left, part.top);
+  }
   TColor transColor = clNone;
   TBitmap* shown = ComposeInto(shown_, frame_index_, &sampling, transColor);
   if (shown == nullptr) return false;
-  TCanvasGuard locked(shown->Canvas());
-  const int shownWidth = part.right - part.left;
-  const int shownHeight = part.bottom - part.top;
-  if (transColor != clNone && transparent_) {
-    // Unscaled, a colour-keyed copy leaves the same pixels as the masked drawing.
-    TransparentBlt(target, part.left, part.top, shownWidth, shownHeight, shown->Canvas().Handle(), 0, 0,
-                   shownWidth, shownHeight, ColorToRGB(transColor) & 0xFFFFFF);
-  } else {
-    shown->DrawInto(Canvas(), Rect(part.left, part.top, part.right, part.bottom));
+  DrawComposed(*shown, transColor, part.left, part.top);
+  return true;
+}
+
+bool TGIFAnimator::DrawInBands(const TScreenSampling& Sampling, int X, int Y) {
+  // Composed and drawn a band of rows at a time, a picture filling the panel costs one band of
+  // memory, not a surface of its size.
+  constexpr size_t kBandPixels = 65536;
+  const size_t rowsPerBand = std::max<size_t>(1, kBandPixels / Sampling.Columns.size());
+  TKeptComposition band;
+  TScreenSampling bandSampling;
+  bandSampling.Columns = Sampling.Columns;
+  for (size_t first = 0; first < Sampling.Rows.size(); first += rowsPerBand) {
+    const size_t last = std::min(Sampling.Rows.size(), first + rowsPerBand);
+    bandSampling.Rows.assign(Sampling.Rows.begin() + static_cast<std::ptrdiff_t>(first),
+                             Sampling.Rows.begin() + static_cast<std::ptrdiff_t>(last));
+    TColor transColor = clNone;
+    TBitmap* shown = ComposeInto(band, frame_index_, &bandSampling, transColor);
+    // Only the first band can need the whole screen instead; a later one fails for want of memory
+    // alone, and the bands drawn so far stay.
+    if (shown == nullptr) return first > 0;
+    DrawComposed(*shown, transColor, X, Y + static_cast<int>(first));
   }
   return true;
+}
+
+void TGIFAnimator::DrawComposed(TBitmap& Composed, TColor TransColor, int X, int Y) {
+  TCanvasGuard locked(Composed.Canvas());
+  const int width = Composed.ImageWidth();
+  const int height = Composed.ImageHeight();
+  if (TransColor != clNone && transparent_) {
+    // Unscaled, a colour-keyed copy leaves the same pixels as the masked drawing.
+    TransparentBlt(Canvas().Handle(), X, Y, width, height, Composed.Canvas().Handle(), 0, 0, width, height,
+                   ColorToRGB(TransColor) & 0xFFFFFF);
+  } else {
+    Composed.DrawInto(Canvas(), Bounds(X, Y, width, height));
+  }
 }
 
 void TGIFAnimator::DrawImage() {

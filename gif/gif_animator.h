@@ -104,7 +104,11 @@ class TGIFAnimator : public TImageControlBase {
   int FirstFrameToLayDown(int Index) const;
   bool LayDownFrames(TBitmap& Target, const TScreenSampling* Sampling, int First, int Index) const;
   TRect DestinationFor(int Width, int Height) const;
+  // Draws the screen pixels the painting shows; false when only the whole screen can be composed.
   bool DrawShownPart();
+  bool DrawInBands(const TScreenSampling& Sampling, int X, int Y);
+  // Draws a composition unscaled at (X, Y), leaving out its transparent colour.
+  void DrawComposed(TBitmap& Composed, TColor TransColor, int X, int Y);
   void SetDrawingFlag(bool& Field, bool Value);
   void StepFrame();
   void RunOnMainThreadIfAsync(const std::function<void()>& Method);

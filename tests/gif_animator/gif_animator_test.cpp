@@ -207,9 +207,9 @@ TEST_F(GIFAnimatorTest, CenteringCutsALargerFrameEvenlyAndStretchingWins) {
   EXPECT_EQ(kRedRgb, Shown(0, 0));
 }
 
-// Painting composes only the screen pixels it shows. They must be the pixels that stretching the
-// whole composed screen onto the control shows, for every layout, with and without transparency,
-// and on steps that build on the kept composition.
+// Painting composes only the screen pixels it shows (a single frame in bands of rows). They must be
+// the pixels that stretching the whole composed screen onto the control shows, for every layout,
+// with and without transparency, and on steps that build on the kept composition.
 TEST_F(GIFAnimatorTest, PaintingShowsWhatTheWholeScreenDrawnOntoTheControlShows) {
   const auto pattern = [](int Width, int Height, int Seed) {
     Bytes pixels(static_cast<size_t>(Width * Height));
@@ -220,22 +220,25 @@ TEST_F(GIFAnimatorTest, PaintingShowsWhatTheWholeScreenDrawnOntoTheControlShows)
     int Width, Height;
     bool Stretch, Center;
   };
-  const Layout layouts[] = {{5, 4, true, false}, {31, 20, true, false}, {13, 9, true, false},
-                            {6, 5, false, true}, {9, 7, false, false},  {4, 11, true, false}};
-  for (const int firstTransparent : {-1, int{kCyan}}) {
+  // The widest layout is drawn in several bands when the picture is a single frame.
+  const Layout layouts[] = {{5, 4, true, false},     {31, 20, true, false}, {13, 9, true, false},
+                            {6, 5, false, true},     {9, 7, false, false},  {4, 11, true, false},
+                            {1500, 150, true, false}};
+  for (const auto& [animated, firstTransparent] :
+       std::vector<std::pair<bool, int>>{{true, -1}, {true, kCyan}, {false, -1}, {false, kCyan}}) {
     FrameDesc full{0, 0, 13, 9, pattern(13, 9, 0), DisposalLeave};
     full.TransparentIndex = firstTransparent;
     FrameDesc inner{3, 2, 6, 4, pattern(6, 4, 3), DisposalBackground};
     inner.TransparentIndex = kGreen;
     FrameDesc corner{5, 1, 8, 8, pattern(8, 8, 6)};
     corner.TransparentIndex = kBlack;
-    Load(BuildGif(13, 9, {full, inner, corner}));
+    Load(animated ? BuildGif(13, 9, {full, inner, corner}) : BuildGif(13, 9, {full}));
     animator_->SetAutoSize(false);
     for (const Layout& layout : layouts) {
       animator_->SetStretch(layout.Stretch);
       animator_->SetCenter(layout.Center);
       animator_->SetBounds(10, 10, layout.Width, layout.Height);
-      for (int index = 0; index < 3; ++index) {
+      for (int index = 0; index < (animated ? 3 : 1); ++index) {
         animator_->SetFrameIndex(index);
         animator_->Widget()->grab();
 
@@ -266,7 +269,7 @@ TEST_F(GIFAnimatorTest, PaintingShowsWhatTheWholeScreenDrawnOntoTheControlShows)
                 << (layout.Stretch  ? " stretched"
                     : layout.Center ? " centred"
                                     : "")
-                << (firstTransparent >= 0 ? ", transparent" : "");
+                << (full.TransparentIndex >= 0 ? ", transparent" : "") << (animated ? ", animated" : "");
           }
         }
       }
