@@ -217,6 +217,16 @@ class BoxSampler {
     const int slot = distance(acrossRow_[0]) > distance(acrossRow_[1]) ? 0 : 1;
     acrossRow_[slot] = y;
     std::uint32_t* out = across_[slot].data();
+    // Plain 24- and 32-bit rows are filtered straight from their bytes, without a converted copy.
+    int bytesPerPixel = 0;
+    if (const BYTE* row = reader_.PlainRow(y, bytesPerPixel); row != nullptr) {
+      if (bytesPerPixel == 3) {
+        FilterBytesAcross<3>(row, out);
+      } else {
+        FilterBytesAcross<4>(row, out);
+      }
+      return out;
+    }
     reader_.Read(y, minX_, static_cast<int>(line_.size()), line_.data());
     for (std::size_t i = 0; i < columnFirst_.size(); ++i) {
       const std::uint32_t* p = line_.data() + (columnFirst_[i] - minX_);
@@ -234,6 +244,25 @@ class BoxSampler {
       out[i * 3 + 2] = (b + 8) >> 4;
     }
     return out;
+  }
+
+  // The same filtering as Across, reading blue, green, red bytes of Step bytes per pixel.
+  template <int Step>
+  void FilterBytesAcross(const BYTE* row, std::uint32_t* out) const {
+    for (std::size_t i = 0; i < columnFirst_.size(); ++i) {
+      const BYTE* p = row + static_cast<std::size_t>(columnFirst_[i]) * Step;
+      const std::uint16_t* weight = columnWeights_.data() + columnOffset_[i];
+      std::uint32_t r = 0, g = 0, b = 0;
+      for (int t = 0; t < columnCount_[i]; ++t, p += Step) {
+        const std::uint32_t w = weight[t];
+        r += w * p[2];
+        g += w * p[1];
+        b += w * p[0];
+      }
+      out[i * 3] = (r + 8) >> 4;
+      out[i * 3 + 1] = (g + 8) >> 4;
+      out[i * 3 + 2] = (b + 8) >> 4;
+    }
   }
 
   const RowReader& reader_;

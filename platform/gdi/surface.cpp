@@ -114,6 +114,17 @@ void RowReader::Read(int y, int x0, int count, std::uint32_t* out, std::uint32_t
   for (int i = 0; i < count; ++i) out[i] = Pixel(x0 + i, y) | fill;
 }
 
+const BYTE* RowReader::PlainRow(int y, int& bytesPerPixel) const {
+  if (surface_.bitsPerPixel == 24) {
+    bytesPerPixel = 3;
+  } else if (surface_.bitsPerPixel == 32 && surface_.IsPlain32()) {
+    bytesPerPixel = 4;
+  } else {
+    return nullptr;
+  }
+  return surface_.Row(y);
+}
+
 void RowReader::ReadSampled(int y, const int* xs, int count, std::uint32_t* out, std::uint32_t fill) const {
   const BYTE* row = surface_.Row(y);
   if (surface_.IsPlain32()) {

@@ -69,6 +69,9 @@ class RowReader {
   // out[i] = pixel (xs[i], y) | fill; every xs[i] lies inside the surface.
   void ReadSampled(int y, const int* xs, int count, std::uint32_t* out, std::uint32_t fill = 0) const;
   std::uint32_t Pixel(int x, int y) const;
+  // Row y's bytes when its pixels are plain blue, green, red bytes (24-bit, or 32-bit without
+  // channel masks), and how many bytes a pixel takes; null for other layouts.
+  const BYTE* PlainRow(int y, int& bytesPerPixel) const;
   // The colour a pixel of this value reads back as (the value stored and read again).
   std::uint32_t RoundTrip(std::uint32_t pixel) const;
 

@@ -152,5 +152,58 @@ TEST(Downscale, EveryTargetAndDirectionGetsTheSameAverages) {
   EXPECT_EQ(GetPixel(wide.dc(), 2, 0), RGB(255, 255, 255));
 }
 
+// Plain 24- and 32-bit sources are filtered straight from their bytes; a 32-bit source with other
+// channel masks goes through the general row reader. All three must give the same averages, upright
+// and mirrored.
+TEST(Downscale, EverySourceLayoutGetsTheSameAverages) {
+  constexpr int kWidth = 59, kHeight = 37;
+  std::mt19937 random(5);
+  std::vector<std::uint32_t> colours(kWidth * kHeight);  // 0xRRGGBB
+  for (auto& c : colours) c = random() & 0xFFFFFF;
+
+  Picture plain(kWidth, kHeight);
+  test::InfoBuffer packedInfo = test::MakeInfo(kWidth, -kHeight, 24);
+  void* packedBits = nullptr;
+  Canvas packed(CreateDIBSection(nullptr, packedInfo.info(), DIB_RGB_COLORS, &packedBits, nullptr, 0));
+  // Red in the low byte: not the plain layout.
+  test::InfoBuffer swappedInfo = test::MakeInfo(kWidth, -kHeight, 32, BI_BITFIELDS);
+  swappedInfo.masks()[0] = 0x0000FF;
+  swappedInfo.masks()[1] = 0x00FF00;
+  swappedInfo.masks()[2] = 0xFF0000;
+  void* swappedBits = nullptr;
+  Canvas swapped(CreateDIBSection(nullptr, swappedInfo.info(), DIB_RGB_COLORS, &swappedBits, nullptr, 0));
+  const int packedStride = (kWidth * 3 + 3) & ~3;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const std::uint32_t c = colours[static_cast<size_t>(y) * kWidth + x];
+      plain.At(x, y) = c;
+      BYTE* p = static_cast<BYTE*>(packedBits) + static_cast<size_t>(y) * packedStride + x * 3;
+      p[0] = static_cast<BYTE>(c);
+      p[1] = static_cast<BYTE>(c >> 8);
+      p[2] = static_cast<BYTE>(c >> 16);
+      static_cast<std::uint32_t*>(swappedBits)[static_cast<size_t>(y) * kWidth + x] =
+          ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    }
+  }
+
+  for (const bool mirrored : {false, true}) {
+    std::vector<Canvas*> sources = {plain.canvas.get(), &packed, &swapped};
+    std::vector<std::vector<COLORREF>> results;
+    for (Canvas* source : sources) {
+      Canvas target(test::ColourBitmap(19, 11));
+      SetStretchBltMode(target.dc(), HALFTONE);
+      ASSERT_TRUE(mirrored
+                      ? StretchBlt(target.dc(), 19, 0, -19, 11, source->dc(), 0, 0, kWidth, kHeight, SRCCOPY)
+                      : StretchBlt(target.dc(), 0, 0, 19, 11, source->dc(), 0, 0, kWidth, kHeight, SRCCOPY));
+      std::vector<COLORREF> pixels;
+      for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 19; ++x) pixels.push_back(GetPixel(target.dc(), x, y));
+      results.push_back(pixels);
+    }
+    EXPECT_EQ(results[0], results[2]) << "plain 32-bit against the general reader, mirrored " << mirrored;
+    EXPECT_EQ(results[1], results[2]) << "24-bit against the general reader, mirrored " << mirrored;
+  }
+}
+
 }  // namespace
 }  // namespace lumivane
