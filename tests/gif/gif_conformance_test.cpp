@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <QImage>
+#include <QWidget>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -16,11 +17,15 @@
 
 #include "framework/canvas.h"
 #include "framework/exception.h"
+#include "framework/form.h"
 #include "framework/memory_stream.h"
 #include "gif/dib_stream.h"
 #include "gif/gif_animator.h"
+#include "gif/stretch_transparent.h"
 #include "gif_test_data.h"
 #include "picture/bitmap.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_qt_bridge.h"
 
 namespace lumivane {
 namespace {
@@ -272,6 +277,64 @@ TEST(GifCorpusTest, ComposedFramesMatchWhereTwoOtherDecodersAgree) {
   fs::remove_all(scratch);
   EXPECT_GE(filesCompared, 40);
   std::cout << filesCompared << " files, " << framesCompared << " composed frames compared\n";
+}
+
+// The control paints only the screen pixels it shows. For every corpus file that loads, damaged ones
+// included, each of its first frames must paint as the whole composed screen drawn onto the control
+// would: stretched small, and at natural size centred in a smaller control.
+TEST(GifCorpusTest, PaintingTheShownPartMatchesTheWholeScreen) {
+  const std::string dir = test::CorporaDir();
+  if (dir.empty()) GTEST_SKIP() << "no corpus";
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 150);
+  form.Show();
+  auto* animator = new TGIFAnimator(&form);
+  animator->SetAutoSize(false);
+  animator->SetParent(&form);
+  int framesCompared = 0;
+  for (const CorpusFile& file : GifManifest(dir)) {
+    SCOPED_TRACE(file.path);
+    std::unique_ptr<TGIFImage> image;
+    std::string error;
+    if (Load(dir + "/" + file.path, image, error) != Outcome::Loaded) continue;
+    animator->Image()->AssignFrom(image.get());
+    const int width = animator->Image()->LogicalWidth();
+    const int height = animator->Image()->LogicalHeight();
+    if (width < 1 || height < 1 || static_cast<int64_t>(width) * height > (1 << 22)) continue;
+    for (const bool stretched : {true, false}) {
+      animator->SetStretch(stretched);
+      animator->SetCenter(!stretched);
+      animator->SetBounds(4, 4, 53, 37);
+      const TRect dest =
+          stretched ? Rect(0, 0, 53, 37) : Bounds((53 - width) / 2, (37 - height) / 2, width, height);
+      for (int index = 0; index < std::min(animator->Image()->FrameCount(), 4); ++index) {
+        animator->SetFrameIndex(index);
+        animator->Widget()->grab();
+        TColor trans = clNone;
+        TBitmap* whole = animator->ComposeFrame(index, trans);
+        ASSERT_NE(whole, nullptr);
+        TBitmap expected;
+        expected.SetSize(53, 37);
+        expected.Canvas().Brush().SetColor(form.Color());
+        expected.Canvas().FillRect(Rect(0, 0, 53, 37));
+        if (trans != clNone) {
+          StretchTransparent(expected.Canvas(), dest.Left, dest.Top, dest.Width(), dest.Height(), *whole,
+                             Rect(0, 0, width, height), trans);
+        } else {
+          whole->DrawInto(expected.Canvas(), dest);
+        }
+        const std::vector<uint32_t> want = test::BitmapColors(expected);
+        const QImage shown = BitmapAsQImage(animator->PaintBitmap());
+        std::vector<uint32_t> got(want.size());
+        for (int y = 0; y < 37; ++y)
+          for (int x = 0; x < 53; ++x) got[static_cast<size_t>(y) * 53 + x] = shown.pixel(x, y) & 0xFFFFFF;
+        ASSERT_EQ(want, got) << "frame " << index << (stretched ? ", stretched" : ", centred");
+        ++framesCompared;
+      }
+    }
+  }
+  EXPECT_GE(framesCompared, 100);
+  std::cout << framesCompared << " painted frames compared\n";
 }
 
 }  // namespace
