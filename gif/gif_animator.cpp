@@ -327,6 +327,9 @@ TRect TGIFAnimator::DestinationFor(int Width, int Height) const {
 
 namespace {
 
+// The largest destination whose whole composition an animation keeps (64 MB of pixels).
+constexpr int64_t kKeptPixels = int64_t{1} << 24;
+
 // The screen positions that a point-sampled stretch of Length screen pixels onto Size target
 // pixels from Position shows at target positions First..Last-1: the one under each pixel's centre.
 std::vector<int> SampledPositions(int Length, int Position, int Size, int First, int Last) {
@@ -349,8 +352,14 @@ bool TGIFAnimator::DrawShownPart() {
   const int height = image_->LogicalHeight();
   const TRect dest = DestinationFor(width, height);
   if (dest.Width() < 1 || dest.Height() < 1) return true;
-  const RECT part = VisiblePartOf(target, RECT{dest.Left, dest.Top, dest.Right, dest.Bottom});
-  if (part.right <= part.left || part.bottom <= part.top) return true;
+  const RECT whole{dest.Left, dest.Top, dest.Right, dest.Bottom};
+  const RECT visible = VisiblePartOf(target, whole);
+  if (visible.right <= visible.left || visible.bottom <= visible.top) return true;
+  // An animation keeps its composition from step to step. Of a destination of ordinary size it
+  // keeps all of it, so that painting another part (dragging the picture, a part uncovered) needs
+  // no new composition; of a larger one only the visible part.
+  const bool keepWhole = image_->FrameCount() > 1 && int64_t{dest.Width()} * dest.Height() <= kKeptPixels;
+  const RECT part = keepWhole ? whole : visible;
   TScreenSampling sampling;
   sampling.Columns = SampledPositions(width, dest.Left, dest.Width(), part.left, part.right);
   sampling.Rows = SampledPositions(height, dest.Top, dest.Height(), part.top, part.bottom);
