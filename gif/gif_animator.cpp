@@ -331,14 +331,12 @@ namespace {
 constexpr int64_t kKeptPixels = int64_t{1} << 24;
 
 // The screen positions that a point-sampled stretch of Length screen pixels onto Size target
-// pixels from Position shows at target positions First..Last-1: the one under each pixel's centre.
+// pixels from Position shows at target positions First..Last-1.
 std::vector<int> SampledPositions(int Length, int Position, int Size, int First, int Last) {
   std::vector<int> positions;
   positions.reserve(static_cast<size_t>(std::max(0, Last - First)));
-  for (int d = First; d < Last; ++d) {
-    const int64_t k = int64_t{d} - Position;
-    positions.push_back(static_cast<int>(((2 * k + 1) * Length) / (2 * int64_t{Size})));
-  }
+  for (int d = First; d < Last; ++d)
+    positions.push_back(static_cast<int>(PointSampledSource(int64_t{d} - Position, Size, Length)));
   return positions;
 }
 

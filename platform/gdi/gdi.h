@@ -103,6 +103,10 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
 // rows and columns; HALFTONE averages the source area under each destination pixel.
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop);
+// The source position, counted from the source's start, that a stretch which drops or repeats
+// pixels takes for destination position K of DstSize (counted from the destination's start, not
+// mirrored): the one under the centre of that destination pixel.
+long long PointSampledSource(long long K, int DstSize, int SrcSize);
 // Blends the source (stretched like COLORONCOLOR) over the destination by its alpha: a 32-bit
 // DIB section holds colours premultiplied by the alpha in each pixel's fourth byte; a DIB
 // section of 8 bits or fewer takes each colour's alpha from the reserved byte of its colour-table

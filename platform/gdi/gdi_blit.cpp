@@ -95,9 +95,7 @@ AxisMap MapAxis(int dstPos, int dstSize, int srcPos, int srcSize, int srcLimit, 
   for (long long d = lo; d < hi; ++d) {
     const long long i = d - dstPos;
     const long long k = map.mirrored ? dstSize - 1 - i : i;
-    // The source position under the centre of destination position k.
-    const long long s = srcPos + static_cast<long long>((static_cast<__int128>(2 * k + 1) * srcSize) /
-                                                        (2 * static_cast<__int128>(dstSize)));
+    const long long s = srcPos + PointSampledSource(k, dstSize, srcSize);
     if (s < 0 || s >= srcLimit) {
       if (!map.source.empty()) break;  // the mapping is monotonic: nothing more is inside
       continue;
@@ -414,6 +412,11 @@ void PatternFill(const Surface& target, const RECT& rect, std::uint8_t rop, std:
 }
 
 }  // namespace gdi_detail
+
+long long PointSampledSource(long long K, int DstSize, int SrcSize) {
+  return static_cast<long long>((static_cast<__int128>(2 * K + 1) * SrcSize) /
+                                (2 * static_cast<__int128>(DstSize)));
+}
 
 using namespace gdi_detail;
 
