@@ -3,6 +3,7 @@
 // the destination row and written back in the destination's format.
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -215,40 +216,29 @@ class BoxSampler {
     const int slot = distance(acrossRow_[0]) > distance(acrossRow_[1]) ? 0 : 1;
     acrossRow_[slot] = y;
     std::uint32_t* out = across_[slot].data();
-    // Plain 24- and 32-bit rows are filtered straight from their bytes, without a converted copy.
+    // Plain 24- and 32-bit rows are filtered straight from their bytes; other layouts are first
+    // converted into a line of 32-bit pixels, whose bytes are blue, green, red in the same order.
     int bytesPerPixel = 0;
     if (const BYTE* row = reader_.PlainRow(y, bytesPerPixel); row != nullptr) {
       if (bytesPerPixel == 3) {
-        FilterBytesAcross<3>(row, out);
+        FilterBytesAcross<3>(row, 0, out);
       } else {
-        FilterBytesAcross<4>(row, out);
+        FilterBytesAcross<4>(row, 0, out);
       }
       return out;
     }
+    static_assert(std::endian::native == std::endian::little, "a 32-bit pixel's low byte is its blue");
     reader_.Read(y, minX_, static_cast<int>(line_.size()), line_.data());
-    for (std::size_t i = 0; i < columnFirst_.size(); ++i) {
-      const std::uint32_t* p = line_.data() + (columnFirst_[i] - minX_);
-      const std::uint16_t* weight = columnWeights_.data() + columnOffset_[i];
-      std::uint32_t r = 0, g = 0, b = 0;
-      for (int t = 0; t < columnCount_[i]; ++t) {
-        const std::uint32_t px = p[t];
-        const std::uint32_t w = weight[t];
-        r += w * ((px >> 16) & 0xFF);
-        g += w * ((px >> 8) & 0xFF);
-        b += w * (px & 0xFF);
-      }
-      out[i * 3] = (r + 8) >> 4;
-      out[i * 3 + 1] = (g + 8) >> 4;
-      out[i * 3 + 2] = (b + 8) >> 4;
-    }
+    FilterBytesAcross<4>(reinterpret_cast<const BYTE*>(line_.data()), minX_, out);
     return out;
   }
 
-  // The same filtering as Across, reading blue, green, red bytes of Step bytes per pixel.
+  // Averages each destination column's taps from blue, green, red bytes of Step bytes per pixel;
+  // Row holds the source from column Origin on.
   template <int Step>
-  void FilterBytesAcross(const BYTE* row, std::uint32_t* out) const {
+  void FilterBytesAcross(const BYTE* row, int origin, std::uint32_t* out) const {
     for (std::size_t i = 0; i < columnFirst_.size(); ++i) {
-      const BYTE* p = row + static_cast<std::size_t>(columnFirst_[i]) * Step;
+      const BYTE* p = row + static_cast<std::size_t>(columnFirst_[i] - origin) * Step;
       const std::uint16_t* weight = columnWeights_.data() + columnOffset_[i];
       std::uint32_t r = 0, g = 0, b = 0;
       for (int t = 0; t < columnCount_[i]; ++t, p += Step) {
