@@ -109,9 +109,8 @@ class TForm1 : public TForm {
   void EndDrag();
   void ShowStillImage(const std::string& path);
   // Puts the picture of path into Image1: the one decoded ahead when it is still that file's,
-  // else read from the file.
-  // Puts the picture into the image control, taken from the pictures decoded ahead when one is
-  // ready; returns the filtered copy made with it for the fitted display, if any.
+  // else read from the file. Returns the filtered copy made ahead with it for the fitted display,
+  // if any.
   std::unique_ptr<TBitmap> LoadStillPicture(const std::string& path);
   // Tells the preloader which pictures to have ready after the one just shown.
   void DecodeAhead(const std::string& shown);

@@ -109,7 +109,7 @@ double HighWaterMB() {
   return value;
 }
 
-void ReadAndCompose(benchmark::State& state, const Bytes& file) {
+void ReadAndPaint(benchmark::State& state, const Bytes& file) {
   constexpr int kPanelWidth = 1024;
   constexpr int kPanelHeight = 740;
   lumivane::TForm panel(nullptr);
@@ -135,17 +135,17 @@ void ReadAndCompose(benchmark::State& state, const Bytes& file) {
 }
 
 void BM_WideFrameOnSmallScreen(benchmark::State& state) {
-  ReadAndCompose(state, TinyFile(32, 32, 65535, 1321));
+  ReadAndPaint(state, TinyFile(32, 32, 65535, 1321));
 }
 void BM_HugeFrameOnSmallScreen(benchmark::State& state) {
-  ReadAndCompose(state, TinyFile(64, 64, 11822, 12079));
+  ReadAndPaint(state, TinyFile(64, 64, 11822, 12079));
 }
 void BM_HugeFrameOnItsOwnScreen(benchmark::State& state) {
-  ReadAndCompose(state, TinyFile(11822, 12079, 11822, 12079));
+  ReadAndPaint(state, TinyFile(11822, 12079, 11822, 12079));
 }
 void BM_Large256Colours2000(benchmark::State& state) {
   static const Bytes file = LargeFile(2000);
-  ReadAndCompose(state, file);
+  ReadAndPaint(state, file);
 }
 
 BENCHMARK(BM_WideFrameOnSmallScreen)->Unit(benchmark::kMillisecond);

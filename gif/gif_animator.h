@@ -2,8 +2,9 @@
 // The animated GIF display: a windowless control that shows a TGIFImage and plays its frames on
 // its own animation timer. Every frame is shown composed over the frames before it (with their
 // disposal methods applied) in a kept bitmap, so a step forward draws only the new frame. Painting
-// composes only the screen pixels it shows (the visible part, sampled as the stretch picks them),
-// so a huge screen or one shown small costs what is on show.
+// composes only the screen pixels its destination shows, sampled as the stretch picks them (of a
+// very large destination only the visible part), so a huge screen or one shown small costs what is
+// on show.
 #include <memory>
 #include <optional>
 
