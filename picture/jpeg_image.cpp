@@ -17,6 +17,7 @@
 #include "picture/jpeg_stream_source.h"
 #include "picture/picture.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/page_populator.h"
 #include "platform/system_info.h"
 
 namespace lumivane {
@@ -545,6 +546,7 @@ void TJPEGImage::DecodePasses(DecoderContext& Context, bool& UseDecoderPalette) 
     PaletteModified = true;
   }
   PrepareBitmap(Context, colours);
+  PagePopulator populator = PopulateAhead(Context);
 
   if (info.buffered_image) {
     // One quick pass per scan as the data arrives, then the final pass with the final choices.
@@ -611,6 +613,22 @@ void TJPEGImage::LocateRows(DecoderContext& Context) {
   Context.FirstRow = first;
   Context.RowDelta = bitmap.ImageHeight() > 1 ? static_cast<JSAMPLE*>(bitmap.ScanLine(1)) - first : 0;
   Context.PixelBytes = Context.Info.quantize_colors ? 1 : 3;
+}
+
+// Maps the bitmap's fresh pages on another core ahead of the rows the decoder writes. Only for
+// direct colour: a palette arriving later rebuilds an indexed bitmap elsewhere.
+PagePopulator TJPEGImage::PopulateAhead(const DecoderContext& Context) {
+  const int height = DecodedBitmap->ImageHeight();
+  if (Context.Info.quantize_colors || height <= 0 || Context.RowDelta == 0) return {};
+  const ptrdiff_t stride = Context.RowDelta < 0 ? -Context.RowDelta : Context.RowDelta;
+  JSAMPLE* lowest = std::min(Context.FirstRow, BitmapRow(Context, height - 1));
+  // Stored rows fill the bitmap from upright row 0 on, or from the last one when they are
+  // turned upside down; turned columns reach every row at once.
+  const int orientation = Context.Orientation;
+  const bool fromLastRow = orientation == eoRotate180 || orientation == eoMirrorVertical;
+  const bool descending = !SwapsAxes(orientation) && ((Context.RowDelta < 0) != fromLastRow);
+  return PagePopulator(lowest, static_cast<size_t>(stride) * static_cast<size_t>(height),
+                       descending ? PagePopulator::Order::Descending : PagePopulator::Order::Ascending);
 }
 
 // Reads the rest of the current pass. Rows go straight into the bitmap where the orientation

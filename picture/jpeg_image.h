@@ -14,6 +14,7 @@ namespace lumivane {
 
 struct DecoderContext;
 struct JpegProgressManager;
+class PagePopulator;
 }  // namespace lumivane
 struct jpeg_decompress_struct;
 namespace lumivane {
@@ -136,6 +137,7 @@ class TJPEGImage : public TGraphic {
   void RequireRowLayout(DecoderContext& Context);
   void PrepareBitmap(DecoderContext& Context, HPALETTE Colours);
   void LocateRows(DecoderContext& Context);
+  PagePopulator PopulateAhead(const DecoderContext& Context);
   void ReadRows(DecoderContext& Context);
   void WriteStrip(DecoderContext& Context, unsigned char** Rows, int Y, int Count);
   static int OrientationOf(const jpeg_decompress_struct& Info);
