@@ -10,17 +10,16 @@ namespace lumivane {
 
 void TMemoryStream::Reserve(int64_t capacity) {
   if (capacity <= capacity_) return;
-  auto* block = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(capacity), 1));
-  if (block == nullptr) throw std::bad_alloc();
-  if (size_ > 0) std::memcpy(block, data_.get(), static_cast<size_t>(size_));
-  data_.reset(block);
+  PixelMemory block(static_cast<size_t>(capacity));
+  if (size_ > 0) std::memcpy(block.data(), data_.data(), static_cast<size_t>(size_));
+  data_ = std::move(block);
   capacity_ = capacity;
 }
 
 int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
   if (Count <= 0 || position_ >= size_) return 0;
   const int64_t n = std::min(Count, size_ - position_);
-  std::memcpy(Buffer, data_.get() + position_, static_cast<size_t>(n));
+  std::memcpy(Buffer, data_.data() + position_, static_cast<size_t>(n));
   position_ += n;
   return n;
 }
@@ -33,7 +32,7 @@ int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
     if (end > capacity_) Reserve(std::max<int64_t>(end, capacity_ * 3 / 2));
     size_ = end;
   }
-  std::memcpy(data_.get() + position_, Buffer, static_cast<size_t>(Count));
+  std::memcpy(data_.data() + position_, Buffer, static_cast<size_t>(Count));
   position_ = end;
   return Count;
 }
@@ -60,14 +59,14 @@ void TMemoryStream::SetSize(int64_t NewSize) {
     Reserve(NewSize);
   } else if (NewSize < size_) {
     // Keep the bytes past the size zero, so that growing again reads as zero-filled.
-    std::memset(data_.get() + NewSize, 0, static_cast<size_t>(size_ - NewSize));
+    std::memset(data_.data() + NewSize, 0, static_cast<size_t>(size_ - NewSize));
   }
   size_ = NewSize;
   if (position_ > size_) position_ = size_;
 }
 
 void TMemoryStream::Clear() {
-  data_.reset();
+  data_ = PixelMemory();
   capacity_ = 0;
   size_ = 0;
   position_ = 0;
@@ -77,7 +76,7 @@ void TMemoryStream::LoadFromStream(TStream& Stream) {
   Stream.SetPosition(0);
   const int64_t count = Stream.Size();
   SetSize(count);
-  if (count != 0) Stream.ReadBuffer(data_.get(), count);
+  if (count != 0) Stream.ReadBuffer(data_.data(), count);
   position_ = 0;
 }
 
@@ -89,7 +88,7 @@ void TMemoryStream::LoadFromFile(const std::string& FileName) {
 void TMemoryStream::Assign(std::vector<uint8_t> bytes) {
   Clear();
   SetSize(static_cast<int64_t>(bytes.size()));
-  if (!bytes.empty()) std::memcpy(data_.get(), bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(data_.data(), bytes.data(), bytes.size());
 }
 
 }  // namespace lumivane

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/stream.h"
+#include "platform/gdi/pixel_memory.h"
 
 namespace lumivane {
 
@@ -20,8 +21,8 @@ class TMemoryStream : public TStream {
   int64_t Size() override { return size_; }
   void SetSize(int64_t NewSize) override;
 
-  uint8_t* Memory() { return data_.get(); }
-  const uint8_t* Memory() const { return data_.get(); }
+  uint8_t* Memory() { return data_.data(); }
+  const uint8_t* Memory() const { return data_.data(); }
   void Clear();
 
   // Replaces the contents with the whole of Stream (from its start) or of a file (program path;
@@ -35,12 +36,10 @@ class TMemoryStream : public TStream {
   // Makes room for at least `capacity` bytes, keeping the contents.
   void Reserve(int64_t capacity);
 
-  struct FreeDeleter {
-    void operator()(uint8_t* p) const { std::free(p); }
-  };
-  // Bytes past the size are always zero, so growing the stream reads as zero-filled. New blocks
-  // come from calloc: large ones are fresh zero pages that need no second pass to clear.
-  std::unique_ptr<uint8_t, FreeDeleter> data_;
+  // Bytes past the size are always zero, so growing the stream reads as zero-filled. Blocks are
+  // zero-filled pixel memory: a whole file read into a large one takes a few huge pages instead
+  // of thousands of small ones, whose first touch costs more than reading the file.
+  PixelMemory data_;
   int64_t capacity_ = 0;
   int64_t size_ = 0;
   int64_t position_ = 0;

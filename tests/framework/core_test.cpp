@@ -8,6 +8,7 @@
 #include "framework/exception.h"
 #include "framework/memory_stream.h"
 #include "framework/string_list.h"
+#include "platform/gdi/pixel_memory.h"
 
 namespace lumivane {
 namespace {
@@ -57,6 +58,20 @@ TEST(StreamCore, GrowingAMemoryStreamReadsAsZeroFilledEvenAfterShrinking) {
   stream.SetSize(4096 * 1024);  // a large block keeps what was there
   EXPECT_EQ(stream.Memory()[1], 2);
   EXPECT_EQ(stream.Memory()[4096 * 1024 - 1], 0);
+}
+
+TEST(StreamCore, ALargeMemoryStreamNeverShowsBytesOfAFreedBlock) {
+  // Large blocks are kept for reuse once freed; a stream taking one must still read as zero.
+  const std::size_t bytes = std::size_t{6} << 20;
+  {
+    PixelMemory used(bytes);
+    std::memset(used.data(), 0xAB, bytes);
+  }
+  TMemoryStream stream;
+  stream.SetSize(static_cast<int64_t>(bytes));
+  std::size_t nonZero = 0;
+  for (std::size_t i = 0; i < bytes; ++i) nonZero += stream.Memory()[i] != 0;
+  EXPECT_EQ(nonZero, 0u);
 }
 
 TEST(StringListCore, SortedAddKeepsCaseInsensitiveOrderAndSkipsDuplicates) {
