@@ -1,5 +1,6 @@
 // The program's entry: registers the picture kinds, creates the main window and runs the
 // message loop until the main window closes.
+#include <sys/stat.h>
 #include <QApplication>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "app/help_window.h"
 #include "app/main_window.h"
 #include "app/picture_preloader.h"
+#include "app/session_bus.h"
 #include "app/window_icon.h"
 #include "framework/application.h"
 #include "gif/gif_image.h"
@@ -37,6 +39,8 @@ std::string StartingFolderPath(const std::string& argument) {
 
 int main(int argc, char** argv) {
   using namespace lumivane;
+  // Before any thread starts: the environment is changed only while nothing else can read it.
+  KeepSessionBusFromStarting(std::getenv("DBUS_SESSION_BUS_ADDRESS"), std::getenv("XDG_RUNTIME_DIR"));
   // The picture kinds need neither the window system nor the Qt application, so the picture named
   // on the command line starts decoding before either exists and is ready when the window is.
   InitLumivaneResources();
