@@ -16,6 +16,7 @@ namespace lumivane {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kSmallPage = 4096;
 constexpr std::size_t kMaxCachedBlocks = 3;
 constexpr std::size_t kMaxCachedBytes = std::size_t{256} << 20;
 
@@ -140,7 +141,17 @@ BlockCache& Cache() {
   return *cache;
 }
 
-// Maps `capacity` bytes (a multiple of 2 MB) at a 2 MB boundary and asks for huge pages.
+// The bytes mapped for a block: whole huge pages when that wastes at most an eighth of the block;
+// otherwise whole small pages, so that the part past the last whole huge page stays in small
+// pages instead of costing a full huge page.
+std::size_t MappedSize(std::size_t bytes) {
+  const std::size_t huge = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  if (huge - bytes <= bytes / 8) return huge;
+  return (bytes + kSmallPage - 1) & ~(kSmallPage - 1);
+}
+
+// Maps `capacity` bytes (a multiple of the small page) at a 2 MB boundary and asks for huge
+// pages, which the kernel gives to every whole 2 MB stretch of the block.
 std::uint8_t* MapAligned(std::size_t capacity) {
   const std::size_t span = capacity + kHugePage;
   void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -175,7 +186,7 @@ PixelMemory::PixelMemory(std::size_t bytes) : size_(bytes) {
     std::memset(data_, 0, bytes);  // reused memory holds old pixels
     return;
   }
-  capacity_ = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  capacity_ = MappedSize(bytes);
   data_ = MapAligned(capacity_);  // fresh anonymous memory is zero
 }
 

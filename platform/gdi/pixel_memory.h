@@ -1,5 +1,6 @@
 #pragma once
-// Zero-filled pixel memory. Large blocks are 2 MB aligned and ask the kernel for huge pages, and a
+// Zero-filled pixel memory. Large blocks are 2 MB aligned and ask the kernel for huge pages (a
+// block's last part stays in small pages where a whole huge page would waste much), and a
 // few recently freed large blocks are kept for reuse, because the first touch of fresh memory
 // costs more than decoding the pixels written into it. A kept block that is not reused within the
 // idle limit (a second by default) is given back to the system.

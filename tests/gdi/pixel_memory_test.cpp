@@ -2,14 +2,18 @@
 #include "platform/gdi/pixel_memory.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace lumivane {
 namespace {
@@ -65,6 +69,27 @@ TEST(PixelMemoryCache, AReusedBlockAsksForHugePagesAgain) {
   EXPECT_NE(flags.find(" hg "), std::string::npos) << flags;
   EXPECT_EQ(flags.find(" nh "), std::string::npos) << flags;
   PixelMemory::SetIdleLimit(std::chrono::seconds(1));
+}
+
+TEST(PixelMemoryCache, ABlockCostsHugePagesOnlyWhereTheyFitIt) {
+  PixelMemory::TrimCache();
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t hugePage = std::size_t{2} << 20;
+  // 1.3 MB, as a small GIF file read whole: a huge page would cost half as much again.
+  const std::size_t bytes = hugePage * 13 / 20;
+  PixelMemory block(bytes);
+  std::memset(block.data(), 1, bytes);
+  const std::size_t mapped = (bytes + page - 1) / page * page;
+  std::vector<unsigned char> resident((hugePage - mapped) / page);
+  // Past the block's own pages nothing is resident (or nothing is even mapped).
+  if (mincore(block.data() + mapped, hugePage - mapped, resident.data()) == 0) {
+    std::size_t count = 0;
+    for (unsigned char flag : resident) count += flag & 1;
+    EXPECT_EQ(count, 0u);
+  }
+  // Every byte asked for is there and zero-filled before it was written.
+  PixelMemory other(bytes);
+  EXPECT_EQ(other.data()[bytes - 1], 0);
 }
 
 }  // namespace
