@@ -38,6 +38,10 @@ void PagePopulator::Stop() {
   helper_.join();
 }
 
+void PagePopulator::Wait() {
+  if (helper_.joinable()) helper_.join();
+}
+
 void PagePopulator::Populate() {
   for (std::size_t done = 0; done < bytes_ && !stop_.load(std::memory_order_relaxed);) {
     const std::size_t length = std::min(kChunk, bytes_ - done);

@@ -28,6 +28,8 @@ class PagePopulator {
 
   // Stops the helper and waits for it; the block may be freed afterwards.
   void Stop();
+  // Waits until the helper has gone through the whole block.
+  void Wait();
   bool Running() const { return helper_.joinable(); }
 
  private:

@@ -36,9 +36,14 @@ TEST(PagePopulator, MapsAFreshBlockWithoutWritingIt) {
   {
     PagePopulator populator(block.data(), bytes, PagePopulator::Order::Descending);
     EXPECT_TRUE(populator.Running());
+    populator.Wait();
   }
   EXPECT_EQ(block.data()[0], 11);
   EXPECT_EQ(block.data()[bytes - 1], 22);
+  // Stopped at once, a helper returns without waiting for the rest of the block.
+  PagePopulator stopped(block.data(), bytes, PagePopulator::Order::Ascending);
+  stopped.Stop();
+  EXPECT_FALSE(stopped.Running());
   for (std::size_t i = 1; i + 1 < bytes; i += 4093) ASSERT_EQ(block.data()[i], 0) << i;
   // Where the kernel can populate ahead (Linux 5.14 on), every page is resident now.
   void* probe = block.data();
@@ -58,7 +63,7 @@ TEST(PagePopulator, AWriterRunningOverTheSamePagesKeepsEveryByte) {
       const std::size_t at = order == PagePopulator::Order::Descending ? i : bytes - 1 - i;
       block.data()[at] = PatternAt(at);
     }
-    populator.Stop();
+    populator.Wait();
     EXPECT_FALSE(populator.Running());
     std::size_t wrong = 0;
     for (std::size_t i = 0; i < bytes; ++i) wrong += block.data()[i] != PatternAt(i);
@@ -73,7 +78,8 @@ TEST(PagePopulator, SmallOrMissingBlocksStartNothing) {
   PagePopulator forNothing(nullptr, PagePopulator::kMinimumBytes, PagePopulator::Order::Ascending);
   EXPECT_FALSE(forNothing.Running());
   PagePopulator empty;
-  empty.Stop();  // stopping one that never ran is harmless
+  empty.Wait();  // waiting for or stopping one that never ran is harmless
+  empty.Stop();
   EXPECT_FALSE(empty.Running());
 }
 
