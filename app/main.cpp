@@ -1,6 +1,5 @@
 // The program's entry: registers the picture kinds, creates the main window and runs the
 // message loop until the main window closes.
-#include <sys/stat.h>
 #include <QApplication>
 #include <cstdlib>
 #include <cstring>
